@@ -1,0 +1,101 @@
+// Audio Compression Manager entry points and records of msacm32.
+#pragma once
+#include <windows.h>
+#include <mmreg.h>
+#include <mmsystem.h>
+
+typedef struct HACMDRIVERID__* HACMDRIVERID;
+typedef struct HACMDRIVER__* HACMDRIVER;
+typedef struct HACMSTREAM__* HACMSTREAM;
+typedef struct HACMOBJ__* HACMOBJ;
+typedef HACMDRIVER* LPHACMDRIVER;
+typedef HACMSTREAM* LPHACMSTREAM;
+
+#define ACMERR_BASE 512u
+#define ACMERR_NOTPOSSIBLE (ACMERR_BASE + 0)
+#define ACMERR_BUSY (ACMERR_BASE + 1)
+#define ACMERR_UNPREPARED (ACMERR_BASE + 2)
+#define ACMERR_CANCELED (ACMERR_BASE + 3)
+
+#define ACM_METRIC_MAX_SIZE_FORMAT 50
+
+#define ACM_FORMATTAGDETAILSF_INDEX 0x00000000u
+#define ACM_FORMATTAGDETAILSF_FORMATTAG 0x00000001u
+#define ACM_FORMATTAGDETAILSF_LARGESTSIZE 0x00000002u
+
+#define ACM_FORMATSUGGESTF_WFORMATTAG 0x00010000u
+#define ACM_FORMATSUGGESTF_NCHANNELS 0x00020000u
+#define ACM_FORMATSUGGESTF_NSAMPLESPERSEC 0x00040000u
+#define ACM_FORMATSUGGESTF_WBITSPERSAMPLE 0x00080000u
+#define ACM_FORMATSUGGESTF_TYPEMASK 0x00FF0000u
+
+#define ACM_STREAMOPENF_QUERY 0x00000001u
+#define ACM_STREAMOPENF_ASYNC 0x00000002u
+#define ACM_STREAMOPENF_NONREALTIME 0x00000004u
+
+#define ACM_STREAMSIZEF_SOURCE 0x00000000u
+#define ACM_STREAMSIZEF_DESTINATION 0x00000001u
+
+#define ACM_STREAMCONVERTF_BLOCKALIGN 0x00000004u
+#define ACM_STREAMCONVERTF_START 0x00000010u
+#define ACM_STREAMCONVERTF_END 0x00000020u
+
+#define ACMSTREAMHEADER_STATUSF_DONE 0x00010000u
+#define ACMSTREAMHEADER_STATUSF_PREPARED 0x00020000u
+#define ACMSTREAMHEADER_STATUSF_INQUEUE 0x00100000u
+
+#define ACMFORMATTAGDETAILS_FORMATTAG_CHARS 48
+#define ACMDRIVERDETAILS_SUPPORTF_CODEC 0x00000001u
+#define ACMDRIVERDETAILS_SUPPORTF_CONVERTER 0x00000002u
+
+typedef struct tACMFORMATTAGDETAILSA {
+    DWORD cbStruct;
+    DWORD dwFormatTagIndex;
+    DWORD dwFormatTag;
+    DWORD cbFormatSize;
+    DWORD fdwSupport;
+    DWORD cStandardFormats;
+    CHAR szFormatTag[ACMFORMATTAGDETAILS_FORMATTAG_CHARS];
+} ACMFORMATTAGDETAILSA, *LPACMFORMATTAGDETAILSA;
+
+// Same member order and widths as the Windows record; dwReservedDriver is 10 DWORDs wide on 32-bit Windows.
+typedef struct tACMSTREAMHEADER {
+    DWORD cbStruct;
+    DWORD fdwStatus;
+    DWORD_PTR dwUser;
+    LPBYTE pbSrc;
+    DWORD cbSrcLength;
+    DWORD cbSrcLengthUsed;
+    DWORD_PTR dwSrcUser;
+    LPBYTE pbDst;
+    DWORD cbDstLength;
+    DWORD cbDstLengthUsed;
+    DWORD_PTR dwDstUser;
+    DWORD dwReservedDriver[10];
+} ACMSTREAMHEADER, *LPACMSTREAMHEADER;
+
+typedef struct tWAVEFILTER* LPWAVEFILTER;
+typedef struct tACMFORMATCHOOSEA* LPACMFORMATCHOOSEA;
+typedef struct tACMFORMATDETAILSA* LPACMFORMATDETAILSA;
+typedef BOOL(CALLBACK* ACMFORMATTAGENUMCBA)(HACMDRIVERID driverId, LPACMFORMATTAGDETAILSA details,
+                                             DWORD_PTR instance, DWORD support);
+
+extern "C" {
+MMRESULT WINAPI acmMetrics(HACMOBJ object, UINT metric, LPVOID value);
+MMRESULT WINAPI acmFormatChooseA(LPACMFORMATCHOOSEA choose);
+MMRESULT WINAPI acmFormatDetailsA(HACMDRIVER driver, LPACMFORMATDETAILSA details, DWORD flags);
+MMRESULT WINAPI acmFormatSuggest(HACMDRIVER driver, LPWAVEFORMATEX source, LPWAVEFORMATEX destination,
+                                 DWORD destinationSize, DWORD flags);
+MMRESULT WINAPI acmFormatTagDetailsA(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, DWORD flags);
+MMRESULT WINAPI acmFormatTagEnumA(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, ACMFORMATTAGENUMCBA callback,
+                                  DWORD_PTR instance, DWORD flags);
+MMRESULT WINAPI acmStreamOpen(LPHACMSTREAM stream, HACMDRIVER driver, LPWAVEFORMATEX source,
+                              LPWAVEFORMATEX destination, LPWAVEFILTER filter, DWORD_PTR callback,
+                              DWORD_PTR instance, DWORD flags);
+MMRESULT WINAPI acmStreamClose(HACMSTREAM stream, DWORD flags);
+MMRESULT WINAPI acmStreamConvert(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags);
+MMRESULT WINAPI acmStreamPrepareHeader(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags);
+MMRESULT WINAPI acmStreamUnprepareHeader(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags);
+MMRESULT WINAPI acmStreamSize(HACMSTREAM stream, DWORD inputBytes, LPDWORD outputBytes, DWORD flags);
+LRESULT WINAPI acmStreamMessage(HACMSTREAM stream, UINT message, LPARAM param1, LPARAM param2);
+}

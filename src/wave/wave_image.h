@@ -1,0 +1,25 @@
+// PCM RIFF/WAVE sounds read whole from a module resource, a file or a memory image.
+#pragma once
+
+#include <windows.h>
+#include <mmreg.h>
+
+struct WaveImageHeader {
+    DWORD dataOffset; // first sample byte, counted from the first byte of the source
+    DWORD dataSize;   // sample bytes, from the "data" chunk's size field
+    WAVEFORMATEX format; // the first 16 "fmt " bytes as stored; cbSize always 0
+};
+
+// One heap block: the header, the pointer, then the `dataSize` sample bytes that `samples` points at.
+struct WaveImage {
+    WaveImageHeader header;
+    BYTE* samples;
+};
+
+// Read-only bytes of a module resource, and their size when `size` is given; null when there is none.
+const void* LockModuleResource(HMODULE module, LPCSTR name, LPCSTR type, DWORD* size);
+
+WaveImage* WaveImageFromResource(HMODULE module, LPCSTR name);
+WaveImage* WaveImageFromFile(LPCSTR path);
+WaveImage* WaveImageFromMemory(const void* image);
+void FreeWaveImage(WaveImage* image);
