@@ -1,20 +1,158 @@
-// The multimedia timer service of winmm.
+// The multimedia timer service: every callback runs on one timer thread, at absolute deadlines.
 #include <time.h>
+
+#include <chrono>
+#include <condition_variable>
+#include <map>
+#include <mutex>
+#include <thread>
 
 #include <mmsystem.h>
 
-#include "kernel32/builtin_modules.h"
+#include "seams/timer_clock.h"
 
 namespace {
+
 constexpr UINT kPeriodMin = 1;
 constexpr UINT kPeriodMax = 1000000;
-} // namespace
 
-extern "C" DWORD WINAPI timeGetTime(void) {
+uint64_t SystemMilliseconds() {
     struct timespec now;
     clock_gettime(CLOCK_MONOTONIC, &now);
-    return static_cast<DWORD>(now.tv_sec * 1000 + now.tv_nsec / 1000000);
+    return static_cast<uint64_t>(now.tv_sec) * 1000 + static_cast<uint64_t>(now.tv_nsec) / 1000000;
 }
+
+struct Timer {
+    uint64_t deadline;
+    UINT period;
+    bool periodic;
+    LPTIMECALLBACK callback;
+    DWORD_PTR user;
+};
+
+class TimerService {
+public:
+    ~TimerService() {
+        {
+            std::lock_guard lock(mutex);
+            stopping = true;
+        }
+        wake.notify_all();
+        if (thread.joinable()) thread.join();
+    }
+
+    UINT Start(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user, bool periodic) {
+        std::lock_guard lock(mutex);
+        if (!thread.joinable()) thread = std::thread([this] { Run(); });
+        UINT id = nextId++;
+        if (id == 0) id = nextId++; // 0 means failure to the caller
+        timers[id] = Timer{NowLocked() + delay, delay, periodic, callback, user};
+        wake.notify_all();
+        return id;
+    }
+
+    // A timer is dead once no further callback of it will start; from its own callback it dies at once.
+    MMRESULT Kill(UINT id) {
+        std::unique_lock lock(mutex);
+        if (!timers.erase(id)) return MMSYSERR_INVALPARAM;
+        if (std::this_thread::get_id() != thread.get_id())
+            callbackDone.wait(lock, [&] { return runningId != id; });
+        wake.notify_all();
+        return TIMERR_NOERROR;
+    }
+
+    DWORD Now() {
+        std::lock_guard lock(mutex);
+        return static_cast<DWORD>(NowLocked());
+    }
+
+    void UseManualClock(bool manual) {
+        std::lock_guard lock(mutex);
+        manualClock = manual;
+        manualNow = 0;
+        wake.notify_all();
+    }
+
+    void Advance(DWORD milliseconds) {
+        std::unique_lock lock(mutex);
+        manualNow += milliseconds;
+        wake.notify_all();
+        callbackDone.wait(lock, [&] { return runningId == 0 && !HasDueTimerLocked(); });
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable wake;         // the timer thread: timers changed, clock moved, or stopping
+    std::condition_variable callbackDone; // killers and the manual clock: a callback returned or none is due
+    std::map<UINT, Timer> timers;
+    std::thread thread;
+    UINT nextId = 1;
+    UINT runningId = 0;
+    bool stopping = false;
+    bool manualClock = false;
+    uint64_t manualNow = 0;
+
+    uint64_t NowLocked() const { return manualClock ? manualNow : SystemMilliseconds(); }
+
+    std::map<UINT, Timer>::iterator EarliestLocked() {
+        auto earliest = timers.begin();
+        for (auto it = timers.begin(); it != timers.end(); ++it)
+            if (it->second.deadline < earliest->second.deadline) earliest = it;
+        return earliest;
+    }
+
+    bool HasDueTimerLocked() {
+        return !timers.empty() && EarliestLocked()->second.deadline <= NowLocked();
+    }
+
+    void Run() {
+        std::unique_lock lock(mutex);
+        while (!stopping) {
+            if (timers.empty()) {
+                callbackDone.notify_all();
+                wake.wait(lock);
+                continue;
+            }
+            auto earliest = EarliestLocked();
+            const uint64_t now = NowLocked();
+            if (earliest->second.deadline > now) {
+                callbackDone.notify_all();
+                if (manualClock) wake.wait(lock);
+                else wake.wait_for(lock, std::chrono::milliseconds(earliest->second.deadline - now));
+                continue;
+            }
+            const UINT id = earliest->first;
+            Timer& timer = earliest->second;
+            const Timer fired = timer;
+            if (timer.periodic) {
+                timer.deadline += timer.period;
+                // A system clock that fell far behind skips the missed periods instead of bursting them.
+                if (!manualClock && timer.deadline + timer.period < now) timer.deadline = now + timer.period;
+            } else {
+                timers.erase(earliest);
+            }
+            runningId = id;
+            lock.unlock();
+            fired.callback(id, 0, fired.user, 0, 0);
+            lock.lock();
+            runningId = 0;
+            callbackDone.notify_all();
+        }
+    }
+};
+
+TimerService& Timers() {
+    static TimerService service;
+    return service;
+}
+
+} // namespace
+
+void posix_win32::UseManualTimerClock() { Timers().UseManualClock(true); }
+void posix_win32::UseSystemTimerClock() { Timers().UseManualClock(false); }
+void posix_win32::AdvanceTimerClock(DWORD milliseconds) { Timers().Advance(milliseconds); }
+
+extern "C" DWORD WINAPI timeGetTime(void) { return Timers().Now(); }
 
 extern "C" MMRESULT WINAPI timeGetDevCaps(LPTIMECAPS caps, UINT size) {
     if (!caps || size < sizeof(TIMECAPS)) return MMSYSERR_ERROR;
@@ -23,7 +161,7 @@ extern "C" MMRESULT WINAPI timeGetDevCaps(LPTIMECAPS caps, UINT size) {
     return TIMERR_NOERROR;
 }
 
-// Timer resolution is always the finest here; the calls only check their argument, as winmm does.
+// The timer thread always runs at the finest resolution; the calls only check their argument, as winmm does.
 extern "C" MMRESULT WINAPI timeBeginPeriod(UINT period) {
     return period < kPeriodMin || period > kPeriodMax ? TIMERR_NOCANDO : TIMERR_NOERROR;
 }
@@ -31,6 +169,10 @@ extern "C" MMRESULT WINAPI timeEndPeriod(UINT period) {
     return period < kPeriodMin || period > kPeriodMax ? TIMERR_NOCANDO : TIMERR_NOERROR;
 }
 
-// FIXME: periodic timers come with the stream slots; until then no timer can be started.
-extern "C" MMRESULT WINAPI timeSetEvent(UINT, UINT, LPTIMECALLBACK, DWORD_PTR, UINT) { return 0; }
-extern "C" MMRESULT WINAPI timeKillEvent(UINT) { return MMSYSERR_INVALPARAM; }
+extern "C" MMRESULT WINAPI timeSetEvent(UINT delay, UINT, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
+    if (!callback || delay < kPeriodMin || delay > kPeriodMax) return 0;
+    if (flags & ~TIME_PERIODIC) return 0; // only function callbacks are served
+    return Timers().Start(delay, callback, user, flags & TIME_PERIODIC);
+}
+
+extern "C" MMRESULT WINAPI timeKillEvent(UINT timerId) { return Timers().Kill(timerId); }
