@@ -1,5 +1,6 @@
 #include "static/static_slot.h"
 
+#include <stdint.h>
 #include <string.h>
 
 #include <cmath>
@@ -31,23 +32,24 @@ DWORD TruncateToDword(double value) {
 
 double AsSingle(DWORD value) { return static_cast<double>(static_cast<float>(value)); }
 
+// Fills a locked region from `samples`, clearing whatever the sound does not reach; answers the bytes used.
+DWORD FillRegion(void* region, DWORD regionBytes, const BYTE* samples, DWORD available) {
+    const DWORD copied = regionBytes < available ? regionBytes : available;
+    memcpy(region, samples, copied);
+    memset(static_cast<BYTE*>(region) + copied, 0, regionBytes - copied);
+    return copied;
+}
+
 // Copies the samples through one lock of the whole buffer; FALSE when the device gives no region.
 BOOL CopySamples(IDirectSoundBuffer* buffer, const WaveImage* image) {
     void* first = nullptr;
     void* second = nullptr;
     DWORD firstBytes = 0;
     DWORD secondBytes = 0;
-    if (FAILED(buffer->Lock(0, image->header.dataSize, &first, &firstBytes, &second, &secondBytes, 0)) || !first)
-        return FALSE;
     const DWORD size = image->header.dataSize;
-    const DWORD firstCopy = firstBytes < size ? firstBytes : size;
-    memset(first, 0, firstBytes);
-    memcpy(first, image->samples, firstCopy);
-    if (second) {
-        const DWORD rest = size - firstCopy;
-        memset(second, 0, secondBytes);
-        memcpy(second, image->samples + firstCopy, secondBytes < rest ? secondBytes : rest);
-    }
+    if (FAILED(buffer->Lock(0, size, &first, &firstBytes, &second, &secondBytes, 0)) || !first) return FALSE;
+    const DWORD firstCopied = FillRegion(first, firstBytes, image->samples, size);
+    if (second) FillRegion(second, secondBytes, image->samples + firstCopied, size - firstCopied);
     buffer->Unlock(first, firstBytes, second, secondBytes);
     return TRUE;
 }

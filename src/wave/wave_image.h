@@ -4,9 +4,12 @@
 #include <windows.h>
 #include <mmreg.h>
 
+// The PCM part of a "fmt " body that the readers keep: WAVEFORMATEX without cbSize.
+constexpr DWORD kPcmFormatBytes = 16;
+
 struct WaveImageHeader {
-    DWORD dataOffset; // first sample byte, counted from the first byte of the source
-    DWORD dataSize;   // sample bytes, from the "data" chunk's size field
+    DWORD dataOffset;    // first sample byte, counted from the first byte of the source
+    DWORD dataSize;      // sample bytes, from the "data" chunk's size field
     WAVEFORMATEX format; // the first 16 "fmt " bytes as stored; cbSize always 0
 };
 
@@ -23,3 +26,6 @@ WaveImage* WaveImageFromResource(HMODULE module, LPCSTR name);
 WaveImage* WaveImageFromFile(LPCSTR path);
 WaveImage* WaveImageFromMemory(const void* image);
 void FreeWaveImage(WaveImage* image);
+
+// A new image block for `header` (cbSize cleared, `samples` set, sample bytes left to the caller), or null.
+WaveImage* AllocateWaveImage(const WaveImageHeader& header);

@@ -1,0 +1,67 @@
+#include "wave/chunk_search.h"
+
+#include <stdlib.h>
+#include <string.h>
+
+namespace {
+constexpr DWORD kSearchWindowBytes = 16384;
+// Consecutive windows overlap by a tag's length, so a tag that straddles two windows is still seen whole.
+constexpr LONG kTagBytes = 4;
+
+bool HasRiffWaveTags(const BYTE* riffHeader) {
+    return memcmp(riffHeader, "RIFF", 4) == 0 && memcmp(riffHeader + 8, "WAVE", 4) == 0;
+}
+} // namespace
+
+BOOL FindChunk(FileHandle file, const char tag[4], ChunkHeader* header) {
+    if (file == 0) return FALSE;
+    BYTE window[kSearchWindowBytes];
+    FileSeek(file, 0, FileFromStart);
+    DWORD request = kSearchWindowBytes;
+    for (;;) {
+        const DWORD delivered = FileRead(file, window, request);
+        // The last four positions are left for the next window, which starts at the first of them.
+        for (DWORD position = 0; position + kTagBytes < delivered; ++position) {
+            if (memcmp(window + position, tag, kTagBytes) != 0) continue;
+            FileSeek(file, FileTell(file) - static_cast<LONG>(delivered) + static_cast<LONG>(position), FileFromStart);
+            // A tag too near the end of the file to carry a whole header is no chunk.
+            return FileRead(file, header, sizeof *header) == sizeof *header;
+        }
+        FileSeek(file, -kTagBytes, FileFromCurrent);
+        if (delivered <= 8) return FALSE;
+        request = delivered;
+    }
+}
+
+void* ReadFormatChunk(FileHandle file) {
+    ChunkHeader header;
+    if (!FindChunk(file, "fmt ", &header)) return nullptr;
+    void* body = malloc(header.size);
+    if (!body) return nullptr;
+    if (FileRead(file, body, header.size) < header.size) {
+        free(body);
+        return nullptr;
+    }
+    return body;
+}
+
+BOOL ReadWaveFileHeader(FileHandle file, WaveImageHeader* header) {
+    if (file == 0 || FileSeek(file, 0, FileFromStart) == -1) return FALSE;
+    BYTE riffHeader[12];
+    if (FileRead(file, riffHeader, sizeof riffHeader) < sizeof riffHeader || !HasRiffWaveTags(riffHeader)) return FALSE;
+
+    ChunkHeader format;
+    if (!FindChunk(file, "fmt ", &format)) return FALSE;
+    // Only the 16 PCM bytes are kept; a short read leaves zeros, never stale memory.
+    WAVEFORMATEX pcm;
+    memset(&pcm, 0, sizeof pcm);
+    FileRead(file, &pcm, kPcmFormatBytes);
+    if (format.size < kPcmFormatBytes || pcm.wFormatTag != WAVE_FORMAT_PCM) return FALSE;
+
+    ChunkHeader data;
+    if (!FindChunk(file, "data", &data)) return FALSE;
+    header->dataOffset = static_cast<DWORD>(FileTell(file));
+    header->dataSize = data.size;
+    header->format = pcm;
+    return TRUE;
+}
