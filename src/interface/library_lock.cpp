@@ -2,22 +2,28 @@
 
 namespace {
 CRITICAL_SECTION libraryLock;
-bool libraryLockExists = false;
+CRITICAL_SECTION refillHandshakeLock;
+bool locksExist = false;
 } // namespace
 
 void CreateLibraryLock() {
-    // A second start-up keeps the lock it has; initialising a live critical section again would leak it.
-    if (libraryLockExists) return;
+    // A second start-up keeps the locks it has; initialising a live critical section again would leak it.
+    if (locksExist) return;
     InitializeCriticalSection(&libraryLock);
-    libraryLockExists = true;
+    InitializeCriticalSection(&refillHandshakeLock);
+    locksExist = true;
 }
 
 void DestroyLibraryLock() {
     // A release without a start-up, or a second one, has no lock to destroy.
-    if (!libraryLockExists) return;
+    if (!locksExist) return;
+    DeleteCriticalSection(&refillHandshakeLock);
     DeleteCriticalSection(&libraryLock);
-    libraryLockExists = false;
+    locksExist = false;
 }
 
 LibraryLockGuard::LibraryLockGuard() { EnterCriticalSection(&libraryLock); }
 LibraryLockGuard::~LibraryLockGuard() { LeaveCriticalSection(&libraryLock); }
+
+RefillHandshakeGuard::RefillHandshakeGuard() { EnterCriticalSection(&refillHandshakeLock); }
+RefillHandshakeGuard::~RefillHandshakeGuard() { LeaveCriticalSection(&refillHandshakeLock); }
