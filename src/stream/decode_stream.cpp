@@ -1,0 +1,244 @@
+#include "stream/decode_stream.h"
+
+#include <stdint.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "platform/system_library_binding.h"
+#include "stream/decode_stream_messages.h"
+#include "stream/mpeg_format_probe.h"
+#include "wave/chunk_search.h"
+
+namespace {
+
+// Only these refusals of a conversion stream are shown to the user; any other code fails silently.
+void ReportStreamOpenFailure(MMRESULT result) {
+    const char* text = nullptr;
+    switch (result) {
+    case MMSYSERR_INVALHANDLE: text = kAcmInvalidHandleMessage; break;
+    case MMSYSERR_NOMEM: text = kAcmNoMemoryMessage; break;
+    case MMSYSERR_INVALFLAG:
+    case MMSYSERR_INVALPARAM: text = kAcmInvalidParameterMessage; break;
+    case ACMERR_NOTPOSSIBLE: text = kAcmNotPossibleMessage; break;
+    default: return;
+    }
+    MessageBoxA(nullptr, text, kAcmStreamErrorCaption, MB_OK);
+}
+
+WAVEFORMATEX* CopyMpegFormat(const MPEGLAYER3WAVEFORMAT& format) {
+    void* copy = malloc(sizeof format);
+    if (copy) memcpy(copy, &format, sizeof format);
+    return static_cast<WAVEFORMATEX*>(copy);
+}
+
+// The "fmt " body as the compression manager is handed it: never shorter than a WAVEFORMATEX (a 16-byte body
+// gets a zero cbSize), and with a cbSize that claims no bytes beyond the body.
+WAVEFORMATEX* ReadSourceFormat(FileHandle file) {
+    ChunkHeader chunk;
+    if (!FindChunk(file, "fmt ", &chunk)) return nullptr;
+    void* body = ReadFormatChunk(file);
+    if (!body) return nullptr;
+    if (chunk.size < sizeof(WAVEFORMATEX)) {
+        void* grown = realloc(body, sizeof(WAVEFORMATEX));
+        if (!grown) {
+            free(body);
+            return nullptr;
+        }
+        memset(static_cast<BYTE*>(grown) + chunk.size, 0, sizeof(WAVEFORMATEX) - chunk.size);
+        body = grown;
+    }
+    WAVEFORMATEX* format = static_cast<WAVEFORMATEX*>(body);
+    if (chunk.size >= sizeof(WAVEFORMATEX) && format->cbSize > chunk.size - sizeof(WAVEFORMATEX))
+        format->cbSize = static_cast<WORD>(chunk.size - sizeof(WAVEFORMATEX));
+    return format;
+}
+
+} // namespace
+
+WAVEFORMATEX* SuggestPcmFormat(const WAVEFORMATEX* sourceFormat, WORD formatTag, DWORD samplesPerSec,
+                               DWORD bitsPerSample, DWORD channels) {
+    const AcmEntryTable* acm = AcmEntries();
+    if (!acm || !sourceFormat) return nullptr;
+    ACMFORMATTAGDETAILSA details = {};
+    details.cbStruct = sizeof details;
+    details.dwFormatTag = formatTag;
+    if (acm->acmFormatTagDetailsA(nullptr, &details, ACM_FORMATTAGDETAILSF_LARGESTSIZE) != MMSYSERR_NOERROR)
+        return nullptr;
+    // PCM's largest record is the 16-byte one without cbSize; the block still holds a whole WAVEFORMATEX, since
+    // cbSize is written here and the caller copies 18 bytes out.
+    const DWORD blockSize = details.cbFormatSize < sizeof(WAVEFORMATEX) ? sizeof(WAVEFORMATEX) : details.cbFormatSize;
+    WAVEFORMATEX* format = static_cast<WAVEFORMATEX*>(calloc(1, blockSize));
+    if (!format) return nullptr;
+    format->wFormatTag = formatTag;
+    format->cbSize = 0;
+    DWORD flags = ACM_FORMATSUGGESTF_WFORMATTAG;
+    if (samplesPerSec) {
+        format->nSamplesPerSec = samplesPerSec;
+        flags |= ACM_FORMATSUGGESTF_NSAMPLESPERSEC;
+    }
+    if (bitsPerSample) {
+        format->wBitsPerSample = static_cast<WORD>(bitsPerSample);
+        flags |= ACM_FORMATSUGGESTF_WBITSPERSAMPLE;
+    }
+    if (channels) {
+        format->nChannels = static_cast<WORD>(channels);
+        flags |= ACM_FORMATSUGGESTF_NCHANNELS;
+    }
+    if (acm->acmFormatSuggest(nullptr, const_cast<WAVEFORMATEX*>(sourceFormat), format, blockSize, flags) !=
+        MMSYSERR_NOERROR) {
+        free(format);
+        return nullptr;
+    }
+    return format;
+}
+
+DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATEX* outFormat) {
+    ACMSTREAMHEADER header = {};
+    header.cbStruct = sizeof header;
+    FileHandle file = FileOpen(fileName);
+    if (!file) return nullptr;
+    const AcmEntryTable* acm = AcmEntries();
+    if (!acm) {
+        FileClose(file);
+        return nullptr;
+    }
+
+    HACMSTREAM acmStream = nullptr;
+    WAVEFORMATEX* sourceFormat = nullptr;
+    WAVEFORMATEX* pcmFormat = nullptr;
+    DecodeStream* stream = nullptr;
+    DWORD dataStart = 0;
+    DWORD dataLength = 0;
+    MMRESULT opened = MMSYSERR_ERROR;
+    auto fail = [&]() -> DecodeStream* {
+        if (acmStream) acm->acmStreamClose(acmStream, 0);
+        free(stream);
+        free(sourceFormat);
+        free(pcmFormat);
+        FileClose(file);
+        return nullptr;
+    };
+
+    MpegProbeResult probe;
+    if (MpegFormatProbe(file, &probe)) {
+        dataStart = probe.audioStart;
+        dataLength = probe.audioLength;
+        sourceFormat = CopyMpegFormat(probe.format);
+        if (!sourceFormat) return fail();
+    } else {
+        // The "data" chunk is looked for first: a WAVE file may put its "fmt " chunk anywhere.
+        ChunkHeader data;
+        if (!FindChunk(file, "data", &data)) return fail();
+        const LONG dataOffset = FileTell(file);
+        if (dataOffset < 0) return fail();
+        dataStart = static_cast<DWORD>(dataOffset);
+        dataLength = data.size;
+        sourceFormat = ReadSourceFormat(file);
+        if (!sourceFormat) return fail();
+    }
+    pcmFormat = SuggestPcmFormat(sourceFormat, WAVE_FORMAT_PCM, 0, 0, 0);
+    if (!pcmFormat) return fail();
+    FileSeek(file, static_cast<LONG>(dataStart), FileFromStart);
+
+    opened = acm->acmStreamOpen(&acmStream, nullptr, sourceFormat, pcmFormat, nullptr, 0, 0, 0);
+    if (opened != MMSYSERR_NOERROR) {
+        acmStream = nullptr;
+        ReportStreamOpenFailure(opened);
+        return fail();
+    }
+
+    // The product wraps at 32 bits before the scaling, as the request always has.
+    const DWORD request = static_cast<DWORD>((sourceFormat->nAvgBytesPerSec * lengthMs) * 0.001);
+    acm->acmStreamSize(acmStream, request, &header.cbDstLength, ACM_STREAMSIZEF_SOURCE);
+    acm->acmStreamSize(acmStream, header.cbDstLength, &header.cbSrcLength, ACM_STREAMSIZEF_DESTINATION);
+    if (header.cbDstLength == 0 || header.cbSrcLength == 0) return fail();
+
+    stream = static_cast<DecodeStream*>(malloc(sizeof(DecodeStream) + size_t(header.cbSrcLength) + header.cbDstLength));
+    if (!stream) return fail();
+    memset(stream, 0, sizeof *stream);
+    stream->header = header;
+    stream->header.pbSrc = reinterpret_cast<BYTE*>(stream + 1);
+    stream->header.pbDst = stream->header.pbSrc + header.cbSrcLength;
+    if (acm->acmStreamPrepareHeader(acmStream, &stream->header, 0) != MMSYSERR_NOERROR) return fail();
+
+    stream->file = file;
+    stream->acmStream = acmStream;
+    stream->sourceFormat = sourceFormat;
+    stream->pcmFormat = pcmFormat;
+    stream->sourceCapacity = stream->header.cbSrcLength;
+    stream->dataStart = dataStart;
+    stream->dataLength = dataLength;
+    stream->sourceRead = 0;
+    stream->carryOver = 0;
+    if (outFormat) memcpy(outFormat, pcmFormat, sizeof(WAVEFORMATEX));
+    return stream;
+}
+
+LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
+    if (!stream || count < 0) return 0;
+    const AcmEntryTable* acm = AcmEntries();
+    BYTE* write = static_cast<BYTE*>(destination);
+    ACMSTREAMHEADER& header = stream->header;
+    LONG remaining = count;
+
+    if (stream->carryOver > 0) {
+        const LONG n = stream->carryOver < count ? stream->carryOver : count;
+        memcpy(write, header.pbDst + header.cbDstLengthUsed - stream->carryOver, n);
+        stream->carryOver -= n;
+        write += n;
+        remaining -= n;
+        if (stream->carryOver > 0 || remaining == 0) return count;
+    }
+    if (remaining == 0 || !acm) return count - remaining;
+
+    LONG lastCopied = 0;
+    while (remaining > 0) {
+        lastCopied = 0;
+        const DWORD left = static_cast<DWORD>(stream->sourceRead) < stream->dataLength
+                               ? stream->dataLength - static_cast<DWORD>(stream->sourceRead)
+                               : 0;
+        const DWORD toRead = left < stream->sourceCapacity ? left : stream->sourceCapacity;
+        const DWORD got = FileRead(stream->file, header.pbSrc, toRead);
+        header.cbSrcLength = got;
+        header.cbSrcLengthUsed = got;
+        stream->sourceRead += static_cast<LONG>(got);
+        if (acm->acmStreamConvert(stream->acmStream, &header, 0) != MMSYSERR_NOERROR) break;
+        if (header.cbDstLengthUsed == 0) break;
+        const LONG produced = static_cast<LONG>(header.cbDstLengthUsed);
+        lastCopied = remaining < produced ? remaining : produced;
+        memcpy(write, header.pbDst, lastCopied);
+        write += lastCopied;
+        remaining -= lastCopied;
+    }
+    stream->carryOver = static_cast<LONG>(header.cbDstLengthUsed) - lastCopied;
+    return count - remaining;
+}
+
+BOOL DecodeStreamRewind(DecodeStream* stream, DWORD offset) {
+    const AcmEntryTable* acm = AcmEntries();
+    if (!stream || !acm) return FALSE;
+    // Restarting block-coded data (PCM frames, ADPCM blocks) anywhere but at a block boundary yields noise.
+    const WORD blockAlign = stream->sourceFormat->nBlockAlign;
+    if (blockAlign > 1) offset -= offset % blockAlign;
+    acm->acmStreamUnprepareHeader(stream->acmStream, &stream->header, 0);
+    stream->header.cbSrcLength = stream->sourceCapacity;
+    acm->acmStreamPrepareHeader(stream->acmStream, &stream->header, 0);
+    FileSeek(stream->file, static_cast<LONG>(stream->dataStart + offset), FileFromStart);
+    stream->sourceRead = static_cast<LONG>(offset);
+    stream->carryOver = 0;
+    return TRUE;
+}
+
+void DecodeStreamClose(DecodeStream* stream) {
+    if (!stream) return;
+    if (stream->acmStream) {
+        if (const AcmEntryTable* acm = AcmEntries()) {
+            acm->acmStreamUnprepareHeader(stream->acmStream, &stream->header, 0);
+            acm->acmStreamClose(stream->acmStream, 0);
+        }
+    }
+    if (stream->file) FileClose(stream->file);
+    free(stream->sourceFormat);
+    free(stream->pcmFormat);
+    free(stream);
+}

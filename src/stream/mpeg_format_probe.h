@@ -1,0 +1,21 @@
+// Recognising an MPEG audio file by its tags and first frame header, and describing it for the compression manager.
+#pragma once
+
+#include <windows.h>
+#include <mmreg.h>
+
+#include "wave/file_access.h"
+
+struct MpegProbeResult {
+    DWORD audioStart;    // offset of the first frame header, the same as leadingTagSize
+    DWORD audioLength;   // file length without the leading and trailing tags
+    DWORD headerWord;    // the four header bytes in file order, taken as a little-endian word
+    DWORD tailTagSize;   // 128 when the file ends with a "TAG" block, else 0
+    BYTE tailBytes[128]; // the last 128 bytes as read (zero where the file had none)
+    DWORD leadingTagSize;
+    MPEGLAYER3WAVEFORMAT format;
+};
+
+// TRUE when the file starts (after an optional leading tag) with an accepted frame header; `result` may be null.
+// Writes nothing to `result` when it answers FALSE.
+BOOL MpegFormatProbe(FileHandle file, MpegProbeResult* result);
