@@ -1,0 +1,44 @@
+#include <stdlib.h>
+#include <string.h>
+
+#include <atomic>
+
+#include "dsound/output_device.h"
+#include "seams/sound_output.h"
+
+namespace posix_win32 {
+namespace {
+
+std::atomic<bool> renderOnDemand{false};
+
+} // namespace
+
+void UseRenderOutput() { renderOnDemand = true; }
+
+void UseEnvironmentOutput() { renderOnDemand = false; }
+
+OutputChoice ParseOutputChoice(const char* value) {
+    using Kind = OutputChoice::Kind;
+    if (!value || strcmp(value, "sdl") == 0) return {Kind::Sdl, {}};
+    if (strcmp(value, "null") == 0) return {Kind::Null, {}};
+    if (strncmp(value, "wav:", 4) == 0 && value[4] != '\0') return {Kind::WavFile, value + 4};
+    return {Kind::Invalid, {}};
+}
+
+OutputChoice CurrentOutputChoice() {
+    if (renderOnDemand) return {OutputChoice::Kind::Render, {}};
+    return ParseOutputChoice(getenv("ZORVA_OUTPUT"));
+}
+
+std::unique_ptr<OutputDevice> CreateOutputDevice(const OutputChoice& choice, Mixer& mixer) {
+    switch (choice.kind) {
+    case OutputChoice::Kind::Render: return CreateRenderOutput(mixer);
+    case OutputChoice::Kind::Sdl: return CreateSdlOutput(mixer);
+    case OutputChoice::Kind::Null: return CreateNullOutput(mixer);
+    case OutputChoice::Kind::WavFile: return CreateWavFileOutput(mixer, choice.path);
+    case OutputChoice::Kind::Invalid: break;
+    }
+    return nullptr;
+}
+
+} // namespace posix_win32

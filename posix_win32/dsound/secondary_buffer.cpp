@@ -1,0 +1,217 @@
+#include "dsound/secondary_buffer.h"
+
+#include <string.h>
+
+#include "dsound/control_gains.h"
+#include "dsound/direct_sound.h"
+#include "dsound/pcm_format.h"
+
+namespace posix_win32 {
+
+SecondaryBuffer::SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& desc, DWORD bufferBytes)
+    : device(device), flags(desc.dwFlags), format(*desc.lpwfxFormat), bufferBytes(bufferBytes),
+      memory(new uint8_t[bufferBytes]) {
+    // A new buffer holds silence in its own format.
+    memset(memory.get(), format.wBitsPerSample == 8 ? 0x80 : 0, bufferBytes);
+    voice.memory = memory.get();
+    voice.frames = bufferBytes / format.nBlockAlign;
+    voice.channels = format.nChannels;
+    voice.bits = format.wBitsPerSample;
+    voice.frequency = format.nSamplesPerSec;
+    device.AddRef();
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    device.DeviceMixer().AddVoice(&voice);
+}
+
+SecondaryBuffer::~SecondaryBuffer() {
+    {
+        std::lock_guard lock(device.DeviceMixer().StateMutex());
+        device.DeviceMixer().RemoveVoice(&voice);
+    }
+    device.Release();
+}
+
+HRESULT SecondaryBuffer::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
+        AddRef();
+        *object = static_cast<IDirectSoundBuffer*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+ULONG SecondaryBuffer::AddRef() { return ++refCount; }
+
+ULONG SecondaryBuffer::Release() {
+    ULONG count = --refCount;
+    if (count == 0) delete this;
+    return count;
+}
+
+HRESULT SecondaryBuffer::GetCaps(LPDSBCAPS caps) {
+    if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    // A buffer that named no location is mixed in software; one that asked for hardware keeps saying so.
+    caps->dwFlags = flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE) ? flags : flags | DSBCAPS_LOCSOFTWARE;
+    caps->dwBufferBytes = bufferBytes;
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) {
+    Mixer& mixer = device.DeviceMixer();
+    std::lock_guard lock(mixer.StateMutex());
+    DWORD play = voice.frame * format.nBlockAlign;
+    if (playCursor) *playCursor = play;
+    // The write cursor leads by what the next mixing block reads; a stopped buffer has no lead.
+    if (writeCursor)
+        *writeCursor = voice.playing ? (play + mixer.LookaheadFrames(voice) * format.nBlockAlign) % bufferBytes : play;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDWORD sizeWritten) {
+    if (!out && !sizeWritten) return DSERR_INVALIDPARAM;
+    if (out) {
+        if (sizeAllocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
+        *out = format;
+        out->cbSize = 0;
+    }
+    if (sizeWritten) *sizeWritten = sizeof(WAVEFORMATEX);
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetVolume(LPLONG out) {
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    *out = volume;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetPan(LPLONG out) {
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    *out = pan;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetFrequency(LPDWORD out) {
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    *out = voice.frequency;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::GetStatus(LPDWORD status) {
+    if (!status) return DSERR_INVALIDPARAM;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    *status = 0;
+    if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
+
+// Lock takes no lock: the regions are the buffer's own memory, and the mixer reads only what lies between the play
+// and the write cursor (plus its own copy of the frame behind), so a slow fill elsewhere never stalls the device.
+HRESULT SecondaryBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* audio1, LPDWORD audioBytes1, LPVOID* audio2,
+                              LPDWORD audioBytes2, DWORD lockFlags) {
+    if (!audio1 || !audioBytes1) return DSERR_INVALIDPARAM;
+    if (lockFlags & DSBLOCK_FROMWRITECURSOR) GetCurrentPosition(nullptr, &offset);
+    if (lockFlags & DSBLOCK_ENTIREBUFFER) bytes = bufferBytes;
+    if (offset >= bufferBytes || bytes > bufferBytes) return DSERR_INVALIDPARAM;
+    uint8_t* base = memory.get();
+    *audio1 = base + offset;
+    if (offset + bytes <= bufferBytes) {
+        *audioBytes1 = bytes;
+        if (audio2) *audio2 = nullptr;
+        if (audioBytes2) *audioBytes2 = 0;
+    } else {
+        // The range wraps: the second region starts at the buffer's beginning.
+        *audioBytes1 = bufferBytes - offset;
+        if (audio2) *audio2 = base;
+        if (audioBytes2) *audioBytes2 = audio2 ? bytes - *audioBytes1 : 0;
+    }
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags) {
+    if (reserved != 0) return DSERR_INVALIDPARAM;
+    if (priority != 0 && !(flags & DSBCAPS_LOCDEFER)) return DSERR_INVALIDPARAM;
+    if (device.CooperativeLevel() == 0) return DSERR_PRIOLEVELNEEDED;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    // On a playing buffer this only changes the loop flag: a looping buffer made one-shot plays on to its end.
+    voice.looping = (playFlags & DSBPLAY_LOOPING) != 0;
+    voice.playing = true;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::SetCurrentPosition(DWORD newPosition) {
+    if (newPosition >= bufferBytes) return DSERR_INVALIDPARAM;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    voice.frame = newPosition / format.nBlockAlign;
+    voice.fraction = 0;
+    voice.history[0] = voice.history[1] = 0.0f;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::SetFormat(LPCWAVEFORMATEX) { return DSERR_INVALIDCALL; }
+
+HRESULT SecondaryBuffer::SetVolume(LONG newVolume) {
+    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+    if (newVolume < DSBVOLUME_MIN || newVolume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+    float gain = VolumeToGain(newVolume);
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    volume = newVolume;
+    voice.volumeGain = gain;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::SetPan(LONG newPan) {
+    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+    if (newPan < DSBPAN_LEFT || newPan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
+    float left, right;
+    PanToGains(newPan, &left, &right);
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    pan = newPan;
+    voice.leftPanGain = left;
+    voice.rightPanGain = right;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::SetFrequency(DWORD frequency) {
+    if (!(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
+    if (frequency == DSBFREQUENCY_ORIGINAL) frequency = format.nSamplesPerSec;
+    if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    voice.frequency = frequency;
+    return DS_OK;
+}
+
+HRESULT SecondaryBuffer::Stop() {
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    voice.playing = false;
+    return DS_OK;
+}
+
+bool SecondaryBuffer::Holds(const void* region, DWORD bytes) const {
+    const uint8_t* start = static_cast<const uint8_t*>(region);
+    return start >= memory.get() && bytes <= bufferBytes && start - memory.get() <= ptrdiff_t(bufferBytes - bytes);
+}
+
+HRESULT SecondaryBuffer::Unlock(LPVOID audio1, DWORD audioBytes1, LPVOID audio2, DWORD audioBytes2) {
+    if (!audio1 || !Holds(audio1, audioBytes1)) return DSERR_INVALIDPARAM;
+    if (audio2 && !Holds(audio2, audioBytes2)) return DSERR_INVALIDPARAM;
+    // Passing through the state mutex orders the data written under the lock before the mixer's next read of it.
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    return DS_OK;
+}
+
+// Memory is never lost here: it is ordinary process memory.
+HRESULT SecondaryBuffer::Restore() { return DS_OK; }
+
+} // namespace posix_win32
