@@ -1,6 +1,8 @@
 // Run-time binding of ole32, winmm and msacm32: one entry table per library, bound all or nothing.
 #pragma once
 
+#include <stdint.h>
+
 #include <windows.h>
 #include <mmsystem.h>
 #include <mmreg.h>

@@ -29,14 +29,15 @@ int Fail(const std::string& reason) {
 // The mix format of the device; the library converts every sound to it.
 uint32_t StartDevice() { return ZRVA_Init(nullptr, 44100, 16, 2, 1, 0); }
 
-// Without a sound card the device cannot start; unless the user chose an output, play through SDL's dummy driver,
-// which consumes the mix in real time and discards it.
+// Without a sound card the device cannot start; unless the user chose an output, render the sound into a WAV
+// file instead, so it can still be heard elsewhere.
+constexpr char kFallbackOutput[] = "zorva-play.wav";
+
 bool StartDeviceOrFallBack(const PlayOptions& options) {
     if (StartDevice()) return true;
-    if (!options.output.empty() || getenv("ZORVA_OUTPUT") || getenv("SDL_AUDIODRIVER")) return false;
-    fprintf(stderr,
-            "zorva-play: no sound device could be opened; playing silently (use --output FILE.wav to hear it later)\n");
-    setenv("SDL_AUDIODRIVER", "dummy", 1);
+    if (!options.output.empty() || getenv("ZORVA_OUTPUT")) return false;
+    fprintf(stderr, "zorva-play: no sound device could be opened; rendering to %s instead\n", kFallbackOutput);
+    setenv("ZORVA_OUTPUT", (std::string("wav:") + kFallbackOutput).c_str(), 1);
     return StartDevice() != 0;
 }
 
