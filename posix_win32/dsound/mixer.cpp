@@ -14,14 +14,8 @@ constexpr size_t kSourceCapacity = 4096;
 // Scratch slot 0 holds the frame before the position, and the cubic kernel reads two frames past the last one.
 constexpr size_t kTapsBefore = 1;
 constexpr size_t kTapsAfter = 2;
-constexpr uint64_t kOne = uint64_t(1) << 32;
 
 uint64_t StepFor(uint32_t sourceRate, uint32_t outputRate) { return (uint64_t(sourceRate) << 32) / outputRate; }
-
-void Accumulate(const float* samples, size_t frames, float gain, float* mix) {
-    for (size_t i = 0; i < frames; ++i)
-        mix[i] += samples[i] * gain;
-}
 
 } // namespace
 
@@ -41,7 +35,6 @@ void Mixer::SetOutputFormat(const PcmFormat& format) {
     blockFrames = std::max<size_t>(1, format.rate / 100);
     mixLeft.assign(blockFrames, 0.0f);
     mixRight.assign(blockFrames, 0.0f);
-    resampled.assign(blockFrames, 0.0f);
 }
 
 void Mixer::SetMasterGains(float volume, float leftPan, float rightPan) {
@@ -114,13 +107,12 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
 
         float* mixA = mixLeft.data() + produced;
         float* mixB = stereoOut ? mixRight.data() + produced : mixA;
-        ResampleInto(sourceLeft.data(), voice.fraction, step, count, resampled.data());
-        Accumulate(resampled.data(), count, leftGain, mixA);
-        if (voice.channels == 1) {
-            if (stereoOut) Accumulate(resampled.data(), count, rightGain, mixB);
+        if (voice.channels == 1 && stereoOut) {
+            AddChannel(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, rightGain, mixB);
         } else {
-            ResampleInto(sourceRight.data(), voice.fraction, step, count, resampled.data());
-            Accumulate(resampled.data(), count, rightGain, mixB);
+            AddChannel(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, 0.0f, nullptr);
+            if (voice.channels == 2)
+                AddChannel(sourceRight.data(), voice.fraction, step, count, rightGain, mixB, 0.0f, nullptr);
         }
 
         uint64_t total = voice.fraction + count * step;
@@ -192,21 +184,9 @@ void Mixer::GatherSource(const Voice& voice, size_t count) {
     }
 }
 
-void Mixer::ResampleInto(const float* source, uint32_t fraction, uint64_t step, size_t frames, float* out) const {
-    // At the source's own rate the samples pass through untouched.
-    if (step == kOne && fraction == 0) {
-        memcpy(out, source + kTapsBefore, frames * sizeof(float));
-        return;
-    }
-    constexpr float kFractionScale = 1.0f / 4294967296.0f;
-    uint64_t position = fraction;
-    if (resampler == ResamplerKind::Linear) {
-        for (size_t i = 0; i < frames; ++i, position += step)
-            out[i] = InterpolateLinear(source + (position >> 32), uint32_t(position) * kFractionScale);
-    } else {
-        for (size_t i = 0; i < frames; ++i, position += step)
-            out[i] = InterpolateCubic(source + (position >> 32), uint32_t(position) * kFractionScale);
-    }
+void Mixer::AddChannel(const float* source, uint32_t fraction, uint64_t step, size_t frames, float gainA, float* mixA,
+                       float gainB, float* mixB) const {
+    ResampleAndAdd(resampler, source, fraction, step, frames, gainA, mixA, gainB, mixB);
 }
 
 } // namespace posix_win32

@@ -43,7 +43,9 @@ class Mixer {
     void Finish(Voice& voice);
     // Converts `count` frames from the voice's position on into the source scratch, behind its history frame.
     void GatherSource(const Voice& voice, size_t count);
-    void ResampleInto(const float* source, uint32_t fraction, uint64_t step, size_t frames, float* out) const;
+    // Resamples one source channel from the scratch and adds it to `mixA` and, when not null, to `mixB`.
+    void AddChannel(const float* source, uint32_t fraction, uint64_t step, size_t frames, float gainA, float* mixA,
+                    float gainB, float* mixB) const;
 
     std::mutex stateMutex;
     ResamplerKind resampler;
@@ -55,7 +57,7 @@ class Mixer {
     uint64_t framesRendered = 0;
     std::vector<Voice*> voices;
     // Planar block buffers, sized by SetOutputFormat so that mixing allocates nothing.
-    std::vector<float> mixLeft, mixRight, resampled;
+    std::vector<float> mixLeft, mixRight;
     std::vector<float> sourceLeft, sourceRight;
 };
 

@@ -1,20 +1,18 @@
-// Interpolation of a source frame stream at a fractional position.
+// Interpolation of a source channel at fractional positions, added straight into the mix.
 #pragma once
+
+#include <stddef.h>
+#include <stdint.h>
 
 namespace posix_win32 {
 
 enum class ResamplerKind { Linear, Cubic };
 
-// Taps at -1, 0, +1, +2 around the position; `t` is the fraction past tap 0, in [0, 1).
-inline float InterpolateLinear(const float* taps, float t) { return taps[1] + (taps[2] - taps[1]) * t; }
-
-// Catmull-Rom spline: passes through every sample (t = 0 gives tap 0 exactly) and rolls off images far better than
-// a straight line for the cost of four multiply-adds more.
-inline float InterpolateCubic(const float* taps, float t) {
-    float a = taps[2] - taps[0];
-    float b = 2.0f * taps[0] - 5.0f * taps[1] + 4.0f * taps[2] - taps[3];
-    float c = 3.0f * (taps[1] - taps[2]) + taps[3] - taps[0];
-    return taps[1] + 0.5f * t * (a + t * (b + t * c));
-}
+// Adds `frames` samples, resampled from `source` at a 32.32 fixed-point `step` starting `fraction` past source[1]
+// (source[0] is the frame before), to `mixA` at `gainA` and, when `mixB` is not null, to `mixB` at `gainB`. The
+// source holds two frames past the last position for the cubic kernel. At step 1 with no fraction the samples pass
+// through unchanged.
+void ResampleAndAdd(ResamplerKind kind, const float* source, uint32_t fraction, uint64_t step, size_t frames,
+                    float gainA, float* mixA, float gainB, float* mixB);
 
 } // namespace posix_win32
