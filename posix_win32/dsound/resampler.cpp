@@ -66,7 +66,7 @@ size_t LinearBy4(const float* source, uint64_t& position, uint64_t step, size_t 
         uint64_t p0 = position, p1 = p0 + step, p2 = p1 + step, p3 = p2 + step;
         position = p3 + step;
         auto pair = [&](uint64_t p) {
-            return _mm_castpd_ps(_mm_load_sd(reinterpret_cast<const double*>(source + 1 + (p >> 32))));
+            return _mm_loadl_pi(_mm_setzero_ps(), reinterpret_cast<const __m64*>(source + 1 + (p >> 32)));
         };
         __m128 low = _mm_movelh_ps(pair(p0), pair(p1));
         __m128 high = _mm_movelh_ps(pair(p2), pair(p3));

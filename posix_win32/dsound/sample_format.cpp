@@ -27,8 +27,7 @@ uint8_t ToPcm8(float sample) {
 void ReadPcmFrames(const uint8_t* memory, uint16_t bits, uint16_t channels, uint32_t frame, size_t count, float* left,
                    float* right) {
     if (bits == 16) {
-        // Buffers are byte arrays that the host fills; memcpy-free reads of aligned 16-bit samples are safe because
-        // every block starts on a whole frame of an operator-new allocation.
+        // Buffer memory is allocated as 16-bit samples, so whole frames are aligned 16-bit objects.
         const int16_t* samples = reinterpret_cast<const int16_t*>(memory) + size_t(frame) * channels;
         if (channels == 1) {
             for (size_t i = 0; i < count; ++i)

@@ -10,10 +10,10 @@ namespace posix_win32 {
 
 SecondaryBuffer::SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& desc, DWORD bufferBytes)
     : device(device), flags(desc.dwFlags), format(*desc.lpwfxFormat), bufferBytes(bufferBytes),
-      memory(new uint8_t[bufferBytes]) {
+      memory(new int16_t[(bufferBytes + 1) / 2]), memoryBytes(reinterpret_cast<uint8_t*>(memory.get())) {
     // A new buffer holds silence in its own format.
-    memset(memory.get(), format.wBitsPerSample == 8 ? 0x80 : 0, bufferBytes);
-    voice.memory = memory.get();
+    memset(memoryBytes, format.wBitsPerSample == 8 ? 0x80 : 0, bufferBytes);
+    voice.memory = memoryBytes;
     voice.frames = bufferBytes / format.nBlockAlign;
     voice.channels = format.nChannels;
     voice.bits = format.wBitsPerSample;
@@ -124,7 +124,7 @@ HRESULT SecondaryBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* audio1, LPDWORD
     if (lockFlags & DSBLOCK_FROMWRITECURSOR) GetCurrentPosition(nullptr, &offset);
     if (lockFlags & DSBLOCK_ENTIREBUFFER) bytes = bufferBytes;
     if (offset >= bufferBytes || bytes > bufferBytes) return DSERR_INVALIDPARAM;
-    uint8_t* base = memory.get();
+    uint8_t* base = memoryBytes;
     *audio1 = base + offset;
     if (offset + bytes <= bufferBytes) {
         *audioBytes1 = bytes;
@@ -198,9 +198,10 @@ HRESULT SecondaryBuffer::Stop() {
     return DS_OK;
 }
 
+// Compared as addresses: a foreign pointer has no defined order against the buffer's own.
 bool SecondaryBuffer::Holds(const void* region, DWORD bytes) const {
-    const uint8_t* start = static_cast<const uint8_t*>(region);
-    return start >= memory.get() && bytes <= bufferBytes && start - memory.get() <= ptrdiff_t(bufferBytes - bytes);
+    uintptr_t start = reinterpret_cast<uintptr_t>(region), base = reinterpret_cast<uintptr_t>(memoryBytes);
+    return start >= base && bytes <= bufferBytes && start - base <= bufferBytes - bytes;
 }
 
 HRESULT SecondaryBuffer::Unlock(LPVOID audio1, DWORD audioBytes1, LPVOID audio2, DWORD audioBytes2) {

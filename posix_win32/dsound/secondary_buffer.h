@@ -50,8 +50,10 @@ class SecondaryBuffer final : public IDirectSoundBuffer {
     const WAVEFORMATEX format;
     const DWORD bufferBytes;
     std::atomic<ULONG> refCount{1};
-    // Written by the host between Lock and Unlock and read by the mixer without any lock (see Lock).
-    std::unique_ptr<uint8_t[]> memory;
+    // Written by the host between Lock and Unlock and read by the mixer without any lock (see Lock). Held as 16-bit
+    // samples so the mixer may read them as such; 8-bit data is read bytewise.
+    std::unique_ptr<int16_t[]> memory;
+    uint8_t* memoryBytes;
     // Guarded by the mixer's state mutex, like the voice.
     Voice voice;
     LONG volume = 0;
