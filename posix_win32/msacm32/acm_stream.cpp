@@ -29,6 +29,8 @@ size_t FormatRecordSize(const WAVEFORMATEX& format) {
 // Appends `frames` frames of `pcm` in the target's channel count and sample width.
 void AppendTargetPcm(const int16_t* pcm, size_t frames, WORD sourceChannels, const WAVEFORMATEX& target,
                      std::vector<BYTE>& out) {
+    // A conversion that decoded nothing has no sample array at all, and memcpy takes no null pointer.
+    if (frames == 0) return;
     const WORD channels = target.nChannels;
     const bool sameLayout = channels == sourceChannels && target.wBitsPerSample == 16;
     const size_t start = out.size();
@@ -122,7 +124,7 @@ DWORD ConvertAcmStream(AcmStream& stream, const BYTE* source, DWORD size, BYTE* 
     // Only whole frames leave, so a frame is never split across two destinations.
     const DWORD available = static_cast<DWORD>(pending.size());
     const DWORD delivered = std::min(available, capacity - capacity % stream.target.nBlockAlign);
-    memcpy(destination, pending.data(), delivered);
+    if (delivered) memcpy(destination, pending.data(), delivered);
     stream.pendingStart = delivered;
     return delivered;
 }
