@@ -7,6 +7,7 @@
 #include <share.h>
 #else
 #include <errno.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -20,7 +21,16 @@ int ReadSome(int handle, void* destination, unsigned bytes) { return _read(handl
 long long Seek(int handle, long offset, int origin) { return _lseek(handle, offset, origin); }
 int Close(int handle) { return _close(handle); }
 #else
-int OpenReadOnly(const char* path) { return open(path, O_RDONLY | O_CLOEXEC); }
+int OpenReadOnly(const char* path) {
+    const int handle = open(path, O_RDONLY | O_CLOEXEC);
+    // Windows opens no directory as a file; open() here would, and every read of it would then fail.
+    struct stat status;
+    if (handle >= 0 && fstat(handle, &status) == 0 && S_ISDIR(status.st_mode)) {
+        close(handle);
+        return -1;
+    }
+    return handle;
+}
 int DuplicateAboveZero(int handle) { return fcntl(handle, F_DUPFD_CLOEXEC, 1); }
 long ReadSome(int handle, void* destination, unsigned bytes) {
     long delivered;
