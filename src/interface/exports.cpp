@@ -39,6 +39,20 @@ template <typename Setter> uint32_t SetBufferProperty(uint32_t slotNumber, Sette
     return 1;
 }
 
+// Entry test, the lock, then the operation of the slot's kind; an empty slot answers 0.
+template <typename StaticOperation, typename StreamOperation>
+uint32_t DispatchByKind(uint32_t slotNumber, StaticOperation staticOperation, StreamOperation streamOperation) {
+    SoundSlot* slot = SlotFor(slotNumber);
+    if (!slot) return 0;
+    LibraryLockGuard lock;
+    switch (slot->kind) {
+    case Static: return staticOperation(slot);
+    case Stream: return streamOperation(slot);
+    case Empty: break;
+    }
+    return 0;
+}
+
 // Position and length exist for static slots only; a stream slot answers 0 and is left alone.
 template <typename StaticOperation> uint32_t StaticTimeOperation(uint32_t slotNumber, StaticOperation operation) {
     SoundSlot* slot = SlotFor(slotNumber);
@@ -77,39 +91,21 @@ void ZRVA_CALL ZRVA_Close(uint32_t slotNumber) noexcept { CloseSlot(slotNumber);
 void ZRVA_CALL ZRVA_CloseAll(void) noexcept { CloseAllSlots(); }
 
 uint32_t ZRVA_CALL ZRVA_Play(uint32_t slotNumber, uint32_t loop, uint32_t loopOffset) noexcept {
-    SoundSlot* slot = SlotFor(slotNumber);
-    if (!slot) return 0;
-    LibraryLockGuard lock;
-    switch (slot->kind) {
-    case Static: return StaticPlay(slot, loop);
-    case Stream: return StreamPlay(slot, loop, loopOffset, slotNumber);
-    case Empty: break;
-    }
-    return 0;
+    return DispatchByKind(
+        slotNumber, [loop](SoundSlot* slot) { return StaticPlay(slot, loop); },
+        [loop, loopOffset, slotNumber](SoundSlot* slot) { return StreamPlay(slot, loop, loopOffset, slotNumber); });
 }
 
 uint32_t ZRVA_CALL ZRVA_Pause(uint32_t slotNumber) noexcept {
-    SoundSlot* slot = SlotFor(slotNumber);
-    if (!slot) return 0;
-    LibraryLockGuard lock;
-    switch (slot->kind) {
-    case Static: return StaticPause(slot);
-    case Stream: return StreamPause(slot, slotNumber);
-    case Empty: break;
-    }
-    return 0;
+    return DispatchByKind(
+        slotNumber, [](SoundSlot* slot) { return StaticPause(slot); },
+        [slotNumber](SoundSlot* slot) { return StreamPause(slot, slotNumber); });
 }
 
 uint32_t ZRVA_CALL ZRVA_Stop(uint32_t slotNumber) noexcept {
-    SoundSlot* slot = SlotFor(slotNumber);
-    if (!slot) return 0;
-    LibraryLockGuard lock;
-    switch (slot->kind) {
-    case Static: return StaticStop(slot);
-    case Stream: return StreamStop(slot, slotNumber);
-    case Empty: break;
-    }
-    return 0;
+    return DispatchByKind(
+        slotNumber, [](SoundSlot* slot) { return StaticStop(slot); },
+        [slotNumber](SoundSlot* slot) { return StreamStop(slot, slotNumber); });
 }
 
 int32_t ZRVA_CALL ZRVA_GetPan(uint32_t slotNumber) noexcept {
