@@ -24,7 +24,7 @@ class MpegFormatProbeTest : public ::testing::Test {
     BOOL Probe(const Bytes& bytes) {
         if (file) FileClose(file);
         FILE* out = fopen(path.c_str(), "wb");
-        fwrite(bytes.data(), 1, bytes.size(), out);
+        if (!bytes.empty()) fwrite(bytes.data(), 1, bytes.size(), out);
         fclose(out);
         file = FileOpen(path.c_str());
         return MpegFormatProbe(file, &result);

@@ -44,7 +44,7 @@ class ConversionStreamTest : public ::testing::Test {
 
     // Converts `bytes` and answers the PCM bytes delivered.
     std::vector<BYTE> Convert(const std::vector<BYTE>& bytes) {
-        memcpy(sourceBuffer.data(), bytes.data(), bytes.size());
+        if (!bytes.empty()) memcpy(sourceBuffer.data(), bytes.data(), bytes.size());
         header.cbSrcLength = static_cast<DWORD>(bytes.size());
         EXPECT_EQ(acm->acmStreamConvert(stream, &header, 0), MMSYSERR_NOERROR);
         EXPECT_EQ(header.cbSrcLengthUsed, bytes.size()) << "every source byte is consumed";
