@@ -1,0 +1,34 @@
+// MpegFormatProbe on an input held as a file: the answer must not depend on whether a result is asked for, and an
+// accepted file must really hold the frame header the result describes.
+#include "fuzz_file.h"
+#include "stream/mpeg_format_probe.h"
+#include "wave_model.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    static fuzz::MemoryFile memoryFile;
+    const FileHandle file = FileOpen(memoryFile.Hold(data, size));
+    FUZZ_CHECK(file != 0);
+
+    MpegProbeResult result;
+    memset(&result, 0xA5, sizeof result);
+    MpegProbeResult untouched;
+    memset(&untouched, 0xA5, sizeof untouched);
+    const BOOL accepted = MpegFormatProbe(file, &result);
+    FUZZ_CHECK(MpegFormatProbe(file, nullptr) == accepted);
+    FileClose(file);
+    if (!accepted) {
+        FUZZ_CHECK(memcmp(&result, &untouched, sizeof result) == 0);
+        return 0;
+    }
+    // The probe acts only on bytes it read: the header lies wholly inside the file.
+    FUZZ_CHECK(result.audioStart == result.leadingTagSize);
+    FUZZ_CHECK(size >= 4 && result.audioStart <= size - 4);
+    FUZZ_CHECK(result.headerWord == fuzz::LoadU32(data + result.audioStart));
+    FUZZ_CHECK((result.headerWord & 0xF0FF) == 0xF0FF);
+    FUZZ_CHECK(result.tailTagSize == 0 || result.tailTagSize == 128);
+    FUZZ_CHECK(result.audioLength == size - result.tailTagSize - result.audioStart);
+    if (result.tailTagSize) FUZZ_CHECK(memcmp(data + size - 128, "TAG", 3) == 0);
+    FUZZ_CHECK(result.format.wfx.wFormatTag == 0x55 && result.format.wfx.nChannels == 2);
+    FUZZ_CHECK(result.format.wfx.nSamplesPerSec != 0);
+    return 0;
+}
