@@ -36,6 +36,11 @@ BOOL FindChunk(FileHandle file, const char tag[4], ChunkHeader* header) {
 void* ReadFormatChunk(FileHandle file) {
     ChunkHeader header;
     if (!FindChunk(file, "fmt ", &header)) return nullptr;
+    // A size field that claims more than the file still holds is refused before its block is asked for: a
+    // damaged file must not make the host allocate gigabytes only to fail the read.
+    const LONG bodyStart = FileTell(file);
+    const LONG length = FileLength(file);
+    if (bodyStart < 0 || length < bodyStart || header.size > static_cast<DWORD>(length - bodyStart)) return nullptr;
     void* body = malloc(header.size);
     if (!body) return nullptr;
     if (FileRead(file, body, header.size) < header.size) {
