@@ -83,7 +83,6 @@ void CALLBACK StreamRefill(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR slotNum
     SoundSlot* slot = reinterpret_cast<SoundSlot*>(user);
     const bool fromTimer = timerId != 0;
     if (fromTimer) slotNumber = static_cast<DWORD_PTR>(slot - soundDevice.slots);
-    const WAVEFORMATEX format = slot->outputFormat;
     HANDLE event = OpenSlotEvent(static_cast<DWORD>(slotNumber));
     bool slotIsStillOurs;
     {
@@ -94,7 +93,11 @@ void CALLBACK StreamRefill(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR slotNum
         ResetEvent(event);
         slotIsStillOurs = !fromTimer || LoadShared(slot->timerId) == timerId;
     }
-    if (slotIsStillOurs && slot->buffer) RefillDueHalf(slot, format);
+    // Only a refill that still owns the slot reads it: a closer may be zeroing a slot that is no longer ours.
+    if (slotIsStillOurs && slot->buffer) {
+        const WAVEFORMATEX format = slot->outputFormat;
+        RefillDueHalf(slot, format);
+    }
     SetEvent(event);
     if (event) CloseHandle(event);
 }
