@@ -5,8 +5,15 @@
 #include <string.h>
 
 const char* const kPlayUsage =
-    "usage: zorva-play [--loop] [--seconds N] [--volume MB] [--pan MB] [--frequency HZ] [--output OUT.wav] FILE\n"
+    "usage: zorva-play [--loop] [--seconds N] [--volume MB] [--pan MB] [--frequency HZ] [--output OUT.wav]\n"
+    "                  [--stream MS] [--loop-offset BYTES] FILE\n"
     "  Plays FILE, a PCM WAVE, as a static sound; --loop plays until Ctrl-C or --seconds.\n"
+    "  --stream MS streams FILE through a looping buffer of MS milliseconds (50 or more), refilled as it plays;\n"
+    "  MPEG audio files (.mp3, .mp2, .mpg, .mpa, or recognised by their first bytes) always stream, by default\n"
+    "  through 2000 ms. A stream has no length the library reports: one that does not loop is stopped once its\n"
+    "  length, estimated from the file (WAVE: data size and byte rate; MPEG: audio bytes and the first frame's\n"
+    "  bit rate, so a VBR file's estimate is rough), and one buffer length more have passed; --seconds overrides.\n"
+    "  --loop-offset BYTES makes a looping stream start again BYTES into its audio data.\n"
     "  --volume and --pan are in hundredths of a decibel (-10000..0, -10000..10000), as the library takes them.\n"
     "  --output renders into OUT.wav instead of a sound device.\n";
 
@@ -72,6 +79,13 @@ std::optional<PlayOptions> ParsePlayOptions(int argc, char** argv, std::string& 
             if (!ParseSeconds(text, value))
                 return error = "--seconds: not a duration: " + std::string(text), std::nullopt;
             options.seconds = value;
+        } else if (argument == "--stream" || argument == "--loop-offset") {
+            const char* text = valueFor(argument.c_str());
+            uint32_t value = 0;
+            if (!text) return std::nullopt;
+            if (!ParseUnsigned(text, value))
+                return error = argument + ": not a whole number: " + std::string(text), std::nullopt;
+            (argument == "--stream" ? options.streamMs : options.loopOffset) = value;
         } else if (argument == "--output") {
             const char* text = valueFor("--output");
             if (!text) return std::nullopt;

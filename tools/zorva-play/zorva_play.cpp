@@ -1,4 +1,5 @@
-// zorva-play: plays one WAVE file as a static sound through ZORVA_Sound's exported functions.
+// zorva-play: plays one WAVE file as a static sound, or streams a WAVE or MPEG audio file, through ZORVA_Sound's
+// exported functions.
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -9,12 +10,14 @@
 #include <thread>
 
 #include "play_options.h"
+#include "stream_file.h"
 #include "zorva_sound.h"
 
 namespace {
 
 constexpr uint32_t kSlot = 0;
 constexpr auto kPollInterval = std::chrono::milliseconds(20);
+constexpr uint32_t kDefaultStreamMs = 2000;
 
 volatile sig_atomic_t interrupted = 0;
 
@@ -68,6 +71,46 @@ void WaitWhilePlaying(const PlayOptions& options, uint32_t length) {
     if (showProgress) printf("\n");
 }
 
+// A stream has no position or length to ask for: show the time since play, and end a stream that does not loop
+// once its estimated length and one buffer more (what the buffer still held, then at most one silent half) passed.
+void WaitWhileStreaming(const PlayOptions& options, std::optional<double> estimate, uint32_t bufferMs) {
+    const bool showProgress = isatty(STDOUT_FILENO);
+    const auto start = std::chrono::steady_clock::now();
+    std::optional<double> limit = options.seconds;
+    if (!limit && !options.loop && estimate) limit = *estimate + bufferMs / 1000.0;
+    while (!interrupted) {
+        std::this_thread::sleep_for(kPollInterval);
+        const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        if (showProgress) {
+            if (estimate)
+                printf("\r%8.1f s (about %.1f s) ", elapsed.count(), *estimate);
+            else
+                printf("\r%8.1f s ", elapsed.count());
+            fflush(stdout);
+        }
+        if (limit && elapsed.count() >= *limit) break;
+    }
+    if (showProgress) printf("\n");
+}
+
+int PlayStream(const PlayOptions& options, uint32_t bufferMs) {
+    const std::optional<double> estimate = EstimateDurationSeconds(options.file);
+    if (!options.loop && !options.seconds && !estimate)
+        return Fail(options.file + ": its length cannot be estimated; give --seconds or --loop");
+    if (!ZRVA_Open(kSlot, options.file.c_str(), nullptr, bufferMs))
+        return Fail(options.file + ": not a WAVE or MPEG audio file that could be streamed through " +
+                    std::to_string(bufferMs) + " ms (50 or more)");
+    if (!ApplyControls(options)) return Fail("the stream's volume, pan or frequency could not be set");
+    signal(SIGINT, OnInterrupt);
+    if (!ZRVA_Play(kSlot, options.loop, options.loopOffset.value_or(0)))
+        return Fail(options.file + ": the device would not play it");
+    WaitWhileStreaming(options, estimate, bufferMs);
+    ZRVA_Stop(kSlot);
+    ZRVA_Close(kSlot);
+    ZRVA_Release();
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -83,7 +126,11 @@ int main(int argc, char** argv) {
     }
     if (!options->output.empty()) setenv("ZORVA_OUTPUT", ("wav:" + options->output).c_str(), 1);
 
+    const bool stream = options->streamMs || IsMpegAudioFile(options->file);
+    if (options->loopOffset && !stream) return Fail("--loop-offset needs a stream (--stream MS)");
+
     if (!StartDeviceOrFallBack(*options)) return Fail("the sound device could not be started");
+    if (stream) return PlayStream(*options, options->streamMs.value_or(kDefaultStreamMs));
     if (!ZRVA_Open(kSlot, options->file.c_str(), nullptr, 0))
         return Fail(options->file + ": not a PCM WAVE file that could be opened");
     if (!ApplyControls(*options)) return Fail("the sound's volume, pan or frequency could not be set");

@@ -1,0 +1,118 @@
+#include "stream_file.h"
+
+#include <stdint.h>
+#include <stdio.h>
+#include <string.h>
+#include <strings.h>
+
+#include <vector>
+
+namespace {
+
+// The start of a file, enough for its headers and a leading tag with a picture, and what its end tells.
+struct FileHead {
+    std::vector<uint8_t> bytes;
+    size_t fileSize = 0;
+    bool endsWithId3v1 = false;
+};
+
+constexpr size_t kHeadBytes = 4 << 20;
+
+FileHead ReadHead(const std::string& path) {
+    FileHead head;
+    FILE* in = fopen(path.c_str(), "rb");
+    if (!in) return head;
+    if (fseek(in, 0, SEEK_END) == 0) head.fileSize = static_cast<size_t>(ftell(in));
+    char tag[3] = {};
+    if (head.fileSize >= 128 && fseek(in, -128, SEEK_END) == 0 && fread(tag, 1, 3, in) == 3)
+        head.endsWithId3v1 = memcmp(tag, "TAG", 3) == 0;
+    rewind(in);
+    head.bytes.resize(head.fileSize < kHeadBytes ? head.fileSize : kHeadBytes);
+    head.bytes.resize(fread(head.bytes.data(), 1, head.bytes.size(), in));
+    fclose(in);
+    return head;
+}
+
+uint32_t LittleEndian32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
+
+bool StartsWith(const std::vector<uint8_t>& bytes, size_t at, const char* tag) {
+    return bytes.size() >= at + strlen(tag) && memcmp(bytes.data() + at, tag, strlen(tag)) == 0;
+}
+
+// Bytes of a leading ID3v2 tag (header, body and footer), 0 without one.
+size_t Id3v2Size(const std::vector<uint8_t>& bytes) {
+    if (!StartsWith(bytes, 0, "ID3") || bytes.size() < 10) return 0;
+    const size_t body = (bytes[6] & 0x7F) << 21 | (bytes[7] & 0x7F) << 14 | (bytes[8] & 0x7F) << 7 | (bytes[9] & 0x7F);
+    return 10 + body + ((bytes[5] & 0x10) ? 10 : 0);
+}
+
+bool IsFrameSync(const uint8_t* p) { return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0; }
+
+// kbit/s of an MPEG audio frame header, 0 for a free or invalid one.
+unsigned FrameBitrate(const uint8_t* header) {
+    static const unsigned kMpeg1[3][15] = {
+        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}, // Layer I
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},    // Layer II
+        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},     // Layer III
+    };
+    static const unsigned kMpeg2[2][15] = {
+        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256}, // Layer I
+        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},      // Layers II and III
+    };
+    const unsigned version = (header[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
+    const unsigned layer = (header[1] >> 1) & 3;   // 3 Layer I, 2 Layer II, 1 Layer III
+    const unsigned index = header[2] >> 4;
+    if (version == 1 || layer == 0 || index == 15) return 0;
+    if (version == 3) return kMpeg1[3 - layer][index];
+    return kMpeg2[layer == 3 ? 0 : 1][index];
+}
+
+std::optional<double> MpegDuration(const FileHead& head) {
+    const std::vector<uint8_t>& bytes = head.bytes;
+    size_t start = Id3v2Size(bytes);
+    while (start + 4 <= bytes.size() && !(IsFrameSync(&bytes[start]) && FrameBitrate(&bytes[start])))
+        ++start;
+    if (start + 4 > bytes.size()) return std::nullopt;
+    const size_t end = head.fileSize - (head.endsWithId3v1 ? 128 : 0);
+    if (end <= start) return std::nullopt;
+    // FIXME: a VBR file's Xing or VBRI header gives its frame count; the first frame's rate is only a guess.
+    return (end - start) * 8.0 / (FrameBitrate(&bytes[start]) * 1000.0);
+}
+
+std::optional<double> WaveDuration(const FileHead& head) {
+    const std::vector<uint8_t>& bytes = head.bytes;
+    uint32_t bytesPerSecond = 0;
+    for (size_t at = 12; at + 8 <= bytes.size();) {
+        const uint32_t size = LittleEndian32(&bytes[at + 4]);
+        if (StartsWith(bytes, at, "fmt ") && at + 20 <= bytes.size()) bytesPerSecond = LittleEndian32(&bytes[at + 16]);
+        if (StartsWith(bytes, at, "data") && bytesPerSecond) {
+            const size_t available = head.fileSize - (at + 8);
+            return (size < available ? size : available) / static_cast<double>(bytesPerSecond);
+        }
+        at += 8 + size + (size & 1);
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+bool IsMpegAudioFile(const std::string& path) {
+    const size_t dot = path.rfind('.');
+    if (dot != std::string::npos) {
+        const char* extension = path.c_str() + dot;
+        for (const char* mpeg : {".mp3", ".mp2", ".mpg", ".mpa"})
+            if (strcasecmp(extension, mpeg) == 0) return true;
+    }
+    uint8_t start[4] = {};
+    FILE* in = fopen(path.c_str(), "rb");
+    if (!in) return false;
+    const size_t got = fread(start, 1, sizeof start, in);
+    fclose(in);
+    return got == sizeof start && (memcmp(start, "ID3", 3) == 0 || (IsFrameSync(start) && FrameBitrate(start)));
+}
+
+std::optional<double> EstimateDurationSeconds(const std::string& path) {
+    const FileHead head = ReadHead(path);
+    if (StartsWith(head.bytes, 0, "RIFF") && StartsWith(head.bytes, 8, "WAVE")) return WaveDuration(head);
+    return MpegDuration(head);
+}
