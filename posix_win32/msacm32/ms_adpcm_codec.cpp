@@ -1,4 +1,5 @@
 // Microsoft ADPCM: 4-bit codes against a two-tap predictor whose coefficients the format record carries.
+#include <limits.h>
 #include <string.h>
 
 #include "msacm32/block_decoder.h"
@@ -9,6 +10,8 @@ namespace {
 constexpr int kAdaptationTable[16] = {230, 230, 230, 230, 307, 409, 512, 614, 768, 614, 512, 409, 307, 230, 230, 230};
 constexpr WORD kStandardCoefficientCount = 7;
 constexpr DWORD kHeaderBytesPerChannel = 7;
+// Damaged blocks can grow the step by up to three times a sample; held here, no product below overflows an int.
+constexpr int kLargestDelta = INT_MAX / 768;
 
 struct Coefficients {
     int first;
@@ -40,6 +43,7 @@ int16_t ExpandCode(ChannelState& state, int code) {
     state.sample1 = predicted;
     state.delta = (kAdaptationTable[code] * state.delta) >> 8;
     if (state.delta < 16) state.delta = 16;
+    if (state.delta > kLargestDelta) state.delta = kLargestDelta;
     return static_cast<int16_t>(predicted);
 }
 
