@@ -108,6 +108,8 @@ struct FixtureCase {
     WORD referenceChannels;
     bool lossy;
 };
+// Named by its file: the default printer would dump the record's bytes, padding included.
+void PrintTo(const FixtureCase& fixture, std::ostream* out) { *out << fixture.file; }
 
 class FixtureDecodeTest : public DecodeStreamTest, public ::testing::WithParamInterface<FixtureCase> {};
 
