@@ -203,7 +203,12 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
         header.cbSrcLengthUsed = got;
         stream->sourceRead += static_cast<LONG>(got);
         if (acm->acmStreamConvert(stream->acmStream, &header, 0) != MMSYSERR_NOERROR) break;
-        if (header.cbDstLengthUsed == 0) break;
+        // A conversion may take source in and give nothing yet (an MPEG info frame, a decoder filling up); only
+        // an empty conversion with no source left is the end of the data.
+        if (header.cbDstLengthUsed == 0) {
+            if (got == 0) break;
+            continue;
+        }
         const LONG produced = static_cast<LONG>(header.cbDstLengthUsed);
         lastCopied = remaining < produced ? remaining : produced;
         memcpy(write, header.pbDst, lastCopied);

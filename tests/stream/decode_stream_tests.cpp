@@ -188,6 +188,14 @@ TEST_F(DecodeStreamTest, ReadsOfAnySizeConcatenateToTheSamePcm) {
     }
 }
 
+TEST_F(DecodeStreamTest, ConversionThatYieldsNothingYetIsNotTheEnd) {
+    // 50 ms of this file is less than two frames, and its first frame is an encoder's info frame with no audio.
+    stream = DecodeStreamOpen(Fixture("mp3_cbr128_44k_stereo_tagged.mp3").c_str(), 50, nullptr);
+    ASSERT_NE(stream, nullptr);
+    Bytes pcm(4408);
+    EXPECT_EQ(DecodeStreamRead(stream, pcm.data(), static_cast<LONG>(pcm.size())), static_cast<LONG>(pcm.size()));
+}
+
 TEST_F(DecodeStreamTest, TheReadThatMeetsTheEndIsShortAndLaterReadsTakeNothing) {
     stream = DecodeStreamOpen(Fixture("wav_pcm16_22k_stereo.wav").c_str(), 100, nullptr);
     ASSERT_NE(stream, nullptr);
