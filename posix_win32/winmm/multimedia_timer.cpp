@@ -1,4 +1,6 @@
 // The multimedia timer service: every callback runs on one timer thread, at absolute deadlines.
+#include <pthread.h>
+#include <sched.h>
 #include <time.h>
 
 #include <chrono>
@@ -92,6 +94,14 @@ private:
     bool manualClock = false;
     uint64_t manualNow = 0;
 
+    // Windows runs timer callbacks at time-critical priority, and a late refill is heard. Real-time scheduling is
+    // asked for; a process that may not have it keeps the ordinary one.
+    static void RaisePriority() {
+        sched_param param{};
+        param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+        pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
+
     uint64_t NowLocked() const { return manualClock ? manualNow : SystemMilliseconds(); }
 
     std::map<UINT, Timer>::iterator EarliestLocked() {
@@ -106,6 +116,7 @@ private:
     }
 
     void Run() {
+        RaisePriority();
         std::unique_lock lock(mutex);
         while (!stopping) {
             if (timers.empty()) {
