@@ -1,0 +1,36 @@
+# The scenario host's sources and its tests, shared by the Windows build (tests/windows) and the native one
+# (tests/differential).
+set(zorva_scenario_dir ${CMAKE_CURRENT_LIST_DIR})
+set(zorva_scenario_host_sources
+  ${zorva_scenario_dir}/scenario_host.c
+  ${zorva_scenario_dir}/scenario_calls.c
+  ${zorva_scenario_dir}/audio_expectations.c
+  ${zorva_scenario_dir}/capture_wave.c
+  ${zorva_scenario_dir}/capture_features.c)
+set(zorva_scenario_scripts_dir ${zorva_scenario_dir}/../scripts)
+set(zorva_scenario_transcripts_dir ${zorva_scenario_dir}/../../differential/transcripts)
+
+# zorva_add_scenario_tests(prefix host path-prefix capture-dir out-list): one test per script, run in a folder that
+# holds the sounds the scripts open; each test's capture file is kept as the test property ZORVA_CAPTURE.
+# path-prefix turns this machine's absolute paths into the host's ("Z:" under Wine).
+function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
+  set(data_dir ${CMAKE_CURRENT_BINARY_DIR}/scenario-data)
+  file(MAKE_DIRECTORY ${data_dir} ${capture_dir} ${CMAKE_CURRENT_BINARY_DIR}/transcripts)
+  foreach(sound ${PROJECT_SOURCE_DIR}/samples/tone.wav ${PROJECT_SOURCE_DIR}/tests/fixtures/mp3_cbr128_44k_stereo_tagged.mp3
+                ${PROJECT_SOURCE_DIR}/tests/fixtures/wav_pcm16_22k_stereo.wav)
+    configure_file(${sound} ${data_dir} COPYONLY)
+  endforeach()
+  file(GLOB scripts CONFIGURE_DEPENDS ${zorva_scenario_scripts_dir}/*.scn)
+  set(tests)
+  foreach(script IN LISTS scripts)
+    get_filename_component(name ${script} NAME_WE)
+    set(arguments ${path_prefix}${script} --transcript ${path_prefix}${CMAKE_CURRENT_BINARY_DIR}/transcripts/${name}.txt)
+    if(EXISTS ${zorva_scenario_transcripts_dir}/${name}.txt)
+      list(APPEND arguments --compare ${path_prefix}${zorva_scenario_transcripts_dir}/${name}.txt)
+    endif()
+    add_test(NAME ${prefix}${name} COMMAND ${host} ${arguments} WORKING_DIRECTORY ${data_dir})
+    set_tests_properties(${prefix}${name} PROPERTIES ZORVA_CAPTURE ${capture_dir}/${name}.wav TIMEOUT 60)
+    list(APPEND tests ${prefix}${name})
+  endforeach()
+  set(${out_list} ${tests} PARENT_SCOPE)
+endfunction()

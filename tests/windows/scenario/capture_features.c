@@ -1,0 +1,94 @@
+#include "capture_features.h"
+
+#include <math.h>
+
+static size_t FrameAt(const Capture* capture, double ms) {
+    if (ms <= 0) return 0;
+    double frame = ms * capture->rate / 1000.0;
+    return frame >= (double)capture->frames ? capture->frames : (size_t)frame;
+}
+
+static double MsAt(const Capture* capture, double frame) { return frame * 1000.0 / capture->rate; }
+
+static float FrameMagnitude(const Capture* capture, size_t frame) {
+    float peak = 0;
+    for (unsigned c = 0; c < capture->channels; ++c) {
+        float value = fabsf(capture->samples[frame * capture->channels + c]);
+        if (value > peak) peak = value;
+    }
+    return peak;
+}
+
+double CaptureLengthMs(const Capture* capture) { return MsAt(capture, (double)capture->frames); }
+
+double FindOnsetMs(const Capture* capture, double fromMs) {
+    for (size_t frame = FrameAt(capture, fromMs); frame < capture->frames; ++frame)
+        if (FrameMagnitude(capture, frame) > SILENCE_AMPLITUDE) return MsAt(capture, (double)frame);
+    return -1;
+}
+
+double FindEndMs(const Capture* capture, double fromMs, double quietMs) {
+    size_t quietFrames = FrameAt(capture, quietMs);
+    size_t lastLoud = FrameAt(capture, fromMs);
+    for (size_t frame = lastLoud; frame < capture->frames; ++frame) {
+        if (FrameMagnitude(capture, frame) > SILENCE_AMPLITUDE)
+            lastLoud = frame;
+        else if (frame - lastLoud > quietFrames)
+            break;
+    }
+    return MsAt(capture, (double)lastLoud + 1);
+}
+
+double PeakAmplitude(const Capture* capture, double startMs, double endMs) {
+    float peak = 0;
+    for (size_t frame = FrameAt(capture, startMs); frame < FrameAt(capture, endMs); ++frame) {
+        float value = FrameMagnitude(capture, frame);
+        if (value > peak) peak = value;
+    }
+    return peak;
+}
+
+double LevelDb(const Capture* capture, double startMs, double endMs, int channel) {
+    double sum = 0;
+    size_t count = 0;
+    for (size_t frame = FrameAt(capture, startMs); frame < FrameAt(capture, endMs); ++frame) {
+        for (unsigned c = 0; c < capture->channels; ++c) {
+            if (channel != ALL_CHANNELS && (unsigned)channel != c) continue;
+            double value = capture->samples[frame * capture->channels + c];
+            sum += value * value;
+            ++count;
+        }
+    }
+    if (count == 0 || sum == 0) return -200;
+    return 10 * log10(sum / (double)count);
+}
+
+double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel) {
+    size_t start = FrameAt(capture, startMs), end = FrameAt(capture, endMs);
+    unsigned c = channel == ALL_CHANNELS ? 0 : (unsigned)channel;
+    if (c >= capture->channels) return 0;
+    float peak = 0;
+    for (size_t frame = start; frame < end; ++frame) {
+        float value = fabsf(capture->samples[frame * capture->channels + c]);
+        if (value > peak) peak = value;
+    }
+    /* A crossing counts only after the wave has gone clearly negative, so noise near zero adds none. */
+    const float hysteresis = peak * 0.05f;
+    int armed = 0;
+    double first = -1, last = -1;
+    long crossings = 0;
+    for (size_t frame = start + 1; frame < end; ++frame) {
+        float before = capture->samples[(frame - 1) * capture->channels + c];
+        float now = capture->samples[frame * capture->channels + c];
+        if (now < -hysteresis) armed = 1;
+        if (armed && before < 0 && now >= 0) {
+            double at = (double)(frame - 1) + (double)(-before / (now - before));
+            if (first < 0) first = at;
+            last = at;
+            ++crossings;
+            armed = 0;
+        }
+    }
+    if (crossings < 2) return 0;
+    return (double)(crossings - 1) * capture->rate / (last - first);
+}

@@ -1,0 +1,27 @@
+/* Features of a capture that survive the output's resampling and format: where sound starts and ends, its level
+ * and the frequency of a steady tone. Times are milliseconds on the capture's own timeline (frames / rate). */
+#ifndef CAPTURE_FEATURES_H
+#define CAPTURE_FEATURES_H
+
+#include "capture_wave.h"
+
+/* Every channel at once, for the functions that take a channel. */
+#define ALL_CHANNELS (-1)
+
+/* Below this a sample counts as silence (-45 dBFS): well under the quietest level a scenario plays at. */
+#define SILENCE_AMPLITUDE 0.0056
+
+/* The first moment at or after `fromMs` where a sample of any channel is above silence; -1 when there is none. */
+double FindOnsetMs(const Capture* capture, double fromMs);
+/* After `fromMs`, the end of the last loud sample that is followed by `quietMs` of silence (or the capture's end). */
+double FindEndMs(const Capture* capture, double fromMs, double quietMs);
+/* The loudest sample in [startMs, endMs) of every channel. */
+double PeakAmplitude(const Capture* capture, double startMs, double endMs);
+/* RMS level in dBFS of one channel (0 = left) or of all channels over [startMs, endMs). */
+double LevelDb(const Capture* capture, double startMs, double endMs, int channel);
+/* The frequency of a steady tone in [startMs, endMs) of one channel, from the spacing of its rising zero crossings;
+ * 0 when fewer than two are found. */
+double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel);
+double CaptureLengthMs(const Capture* capture);
+
+#endif

@@ -1,0 +1,34 @@
+#include "host_platform.h"
+
+#include <stdio.h>
+#include <windows.h>
+
+int LoadSoundApi(ZRVA_FunctionTable* api) {
+    HMODULE library = LoadLibraryA("ZORVA_Sound.dll");
+    if (!library) {
+        printf("LoadLibraryA(ZORVA_Sound.dll) failed: error %lu\n", GetLastError());
+        return 0;
+    }
+    typedef void(ZRVA_CDECL * GetFunctionProc)(void** table);
+    /* Through an integer, since ISO C has no cast between object and function pointers. */
+    GetFunctionProc getFunction = (GetFunctionProc)(uintptr_t)GetProcAddress(library, "ZRVA_GetFunction");
+    if (!getFunction) {
+        printf("GetProcAddress(ZRVA_GetFunction) found nothing\n");
+        return 0;
+    }
+    getFunction((void**)api);
+    return 1;
+}
+
+double NowMilliseconds(void) {
+    LARGE_INTEGER counter, frequency;
+    QueryPerformanceCounter(&counter);
+    QueryPerformanceFrequency(&frequency);
+    return (double)counter.QuadPart * 1000.0 / (double)frequency.QuadPart;
+}
+
+void SleepMilliseconds(double milliseconds) {
+    if (milliseconds >= 1.0) Sleep((DWORD)milliseconds);
+}
+
+const char* PlatformName(void) { return "windows"; }

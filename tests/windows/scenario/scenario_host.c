@@ -1,0 +1,222 @@
+/* Runs a scenario script against the library and writes the transcript of every call with its result.
+ * The same source is the Windows host of ZORVA_Sound.dll (under Wine here) and a Linux host of libzorva_sound.so,
+ * so both platforms run the same scripts and their transcripts can be compared line by line.
+ *
+ * Usage: scenario_host SCRIPT [--transcript FILE] [--compare EXPECTED]
+ * Script lines: a call (Init, Open, Play, ... as the entry table names them, without ZRVA_) with its arguments and
+ * an optional "= VALUE" or "= LOW..HIGH"; "mark NAME"; "at MARK MS" (sleep until MS after the mark); "sleep MS";
+ * "reference SLOT" (the calibration tone); "expect ..." (audio expectations, checked after the script against the
+ * capture named by the environment variable ZORVA_CAPTURE). '#' starts a comment. */
+#include <stdarg.h>
+#include <stdio.h>
+#include <stdlib.h>
+#include <string.h>
+
+#include "host_platform.h"
+#include "scenario_runner.h"
+
+void AppendTranscript(Runner* runner, const char* line) {
+    size_t length = strlen(line);
+    if (runner->transcriptLength + length + 2 > runner->transcriptCapacity) {
+        size_t capacity = (runner->transcriptCapacity + length + 2) * 2;
+        char* grown = realloc(runner->transcript, capacity);
+        if (!grown) return;
+        runner->transcript = grown;
+        runner->transcriptCapacity = capacity;
+    }
+    memcpy(runner->transcript + runner->transcriptLength, line, length);
+    runner->transcriptLength += length;
+    runner->transcript[runner->transcriptLength++] = '\n';
+    runner->transcript[runner->transcriptLength] = '\0';
+    printf("%s\n", line);
+}
+
+void ReportFailure(Runner* runner, const ScriptLine* line, const char* format, ...) {
+    va_list arguments;
+    va_start(arguments, format);
+    printf("  FAILED (line %d): ", line->number);
+    vprintf(format, arguments);
+    printf("\n");
+    va_end(arguments);
+    ++runner->failures;
+}
+
+void SetMark(Runner* runner, const char* name) {
+    Mark* mark = NULL;
+    for (int i = 0; i < runner->markCount; ++i)
+        if (strcmp(runner->marks[i].name, name) == 0) mark = &runner->marks[i];
+    if (!mark && runner->markCount < kMaxMarks) mark = &runner->marks[runner->markCount++];
+    if (!mark) return;
+    snprintf(mark->name, sizeof mark->name, "%s", name);
+    mark->hostMs = NowMilliseconds() - runner->startMs;
+}
+
+double MarkTime(Runner* runner, const ScriptLine* line, const char* name) {
+    for (int i = 0; i < runner->markCount; ++i)
+        if (strcmp(runner->marks[i].name, name) == 0) return runner->marks[i].hostMs;
+    ReportFailure(runner, line, "no mark %s", name);
+    return -1;
+}
+
+void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, double ms) {
+    double due = MarkTime(runner, line, name) + ms;
+    SleepMilliseconds(due - (NowMilliseconds() - runner->startMs));
+}
+
+const void* LoadMemoryImage(Runner* runner, const char* path) {
+    if (runner->imageCount == kMaxImages) return NULL;
+    FILE* file = fopen(path, "rb");
+    if (!file) return NULL;
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fseek(file, 0, SEEK_SET);
+    void* bytes = size > 0 ? malloc((size_t)size) : NULL;
+    if (bytes && fread(bytes, 1, (size_t)size, file) != (size_t)size) {
+        free(bytes);
+        bytes = NULL;
+    }
+    fclose(file);
+    if (!bytes) return NULL;
+    MemoryImage* image = &runner->images[runner->imageCount++];
+    snprintf(image->name, sizeof image->name, "%s", path);
+    image->bytes = bytes;
+    return bytes;
+}
+
+/* Splits a line into words, dropping a '#' comment; answers the word count. */
+static int Tokenize(const char* text, ScriptLine* line) {
+    line->count = 0;
+    const char* at = text;
+    while (*at && *at != '#' && line->count < kMaxTokens) {
+        while (*at == ' ' || *at == '\t' || *at == '\r' || *at == '\n')
+            ++at;
+        if (!*at || *at == '#') break;
+        size_t length = strcspn(at, " \t\r\n#");
+        if (length >= kTokenLength) length = kTokenLength - 1;
+        memcpy(line->tokens[line->count], at, length);
+        line->tokens[line->count][length] = '\0';
+        ++line->count;
+        at += strcspn(at, " \t\r\n#");
+    }
+    return line->count;
+}
+
+static void RunLine(Runner* runner, const ScriptLine* line) {
+    const char* word = line->tokens[0];
+    if (strcmp(word, "mark") == 0 && line->count == 2) {
+        SetMark(runner, line->tokens[1]);
+    } else if (strcmp(word, "at") == 0 && line->count == 3) {
+        SleepUntilMark(runner, line, line->tokens[1], strtod(line->tokens[2], NULL));
+    } else if (strcmp(word, "sleep") == 0 && line->count == 2) {
+        SleepMilliseconds(strtod(line->tokens[1], NULL));
+    } else if (strcmp(word, "reference") == 0 && line->count == 2) {
+        PlayReferenceTone(runner, line);
+    } else if (strcmp(word, "expect") == 0) {
+        if (runner->expectationCount < kMaxExpectations)
+            runner->expectations[runner->expectationCount++] = *line;
+        else
+            ReportFailure(runner, line, "too many expectations");
+    } else if (!RunLibraryCall(runner, line)) {
+        ReportFailure(runner, line, "unknown command %s", word);
+    }
+}
+
+static char* ReadText(const char* path) {
+    FILE* file = fopen(path, "rb");
+    if (!file) return NULL;
+    fseek(file, 0, SEEK_END);
+    long size = ftell(file);
+    fseek(file, 0, SEEK_SET);
+    char* text = malloc((size_t)size + 1);
+    if (text) text[fread(text, 1, (size_t)size, file)] = '\0';
+    fclose(file);
+    return text;
+}
+
+/* Compares the transcript with the expected one line by line, ignoring carriage returns. */
+static int CompareTranscript(const char* transcript, const char* expected) {
+    int lineNumber = 1;
+    const char *a = transcript, *b = expected;
+    for (;;) {
+        size_t lengthA = strcspn(a, "\r\n"), lengthB = strcspn(b, "\r\n");
+        if (lengthA != lengthB || memcmp(a, b, lengthA) != 0) {
+            printf("transcript line %d differs:\n  here:     %.*s\n  expected: %.*s\n", lineNumber, (int)lengthA, a,
+                   (int)lengthB, b);
+            return 0;
+        }
+        a += lengthA;
+        b += lengthB;
+        if (!*a && !*b) return 1;
+        while (*a == '\r' || *a == '\n')
+            ++a;
+        while (*b == '\r' || *b == '\n')
+            ++b;
+        if (!*a && !*b) return 1;
+        ++lineNumber;
+    }
+}
+
+/* The capture path as this platform's file functions take it: Wine sees the Linux file system as drive Z:. */
+static const char* CapturePath(char* buffer, size_t size) {
+    const char* path = getenv("ZORVA_CAPTURE");
+    if (!path || !*path) return NULL;
+    int windows = strcmp(PlatformName(), "windows") == 0;
+    snprintf(buffer, size, "%s%s", windows && path[0] == '/' ? "Z:" : "", path);
+    return buffer;
+}
+
+int main(int argc, char** argv) {
+    const char* transcriptPath = NULL;
+    const char* comparePath = NULL;
+    if (argc < 2) {
+        printf("usage: scenario_host SCRIPT [--transcript FILE] [--compare EXPECTED]\n");
+        return 2;
+    }
+    for (int i = 2; i + 1 < argc; i += 2) {
+        if (strcmp(argv[i], "--transcript") == 0) transcriptPath = argv[i + 1];
+        if (strcmp(argv[i], "--compare") == 0) comparePath = argv[i + 1];
+    }
+    char* script = ReadText(argv[1]);
+    if (!script) {
+        printf("cannot read %s\n", argv[1]);
+        return 2;
+    }
+    static Runner runner;
+    if (!LoadSoundApi(&runner.api)) return 1;
+    runner.startMs = NowMilliseconds();
+
+    ScriptLine line;
+    int number = 0;
+    for (char* text = strtok(script, "\n"); text; text = strtok(NULL, "\n")) {
+        /* strtok skips empty lines; count them back from the text's position for the line numbers. */
+        number = 1;
+        for (const char* at = script; at < text; ++at)
+            number += *at == '\0' || *at == '\n';
+        line.number = number;
+        if (Tokenize(text, &line) > 0) RunLine(&runner, &line);
+    }
+    char captureBuffer[1024];
+    CheckAudioExpectations(&runner, CapturePath(captureBuffer, sizeof captureBuffer));
+
+    if (transcriptPath) {
+        FILE* out = fopen(transcriptPath, "wb");
+        if (out) {
+            fwrite(runner.transcript, 1, runner.transcriptLength, out);
+            fclose(out);
+        }
+    }
+    int matches = 1;
+    if (comparePath) {
+        char* expected = ReadText(comparePath);
+        matches = expected && CompareTranscript(runner.transcript ? runner.transcript : "", expected);
+        if (!expected) printf("cannot read the expected transcript %s\n", comparePath);
+        free(expected);
+    }
+    printf("%s on %s: %d failed checks, transcript %s\n", argv[1], PlatformName(), runner.failures,
+           comparePath ? (matches ? "as expected" : "DIFFERS") : "not compared");
+    for (int i = 0; i < runner.imageCount; ++i)
+        free(runner.images[i].bytes);
+    free(runner.transcript);
+    free(script);
+    return runner.failures == 0 && matches ? 0 : 1;
+}

@@ -1,0 +1,63 @@
+/* The state of one scenario run: the library's entry table, the marks the script set on the host's clock, the
+ * transcript of every call with its result, and the audio expectations checked once the capture is complete. */
+#ifndef SCENARIO_RUNNER_H
+#define SCENARIO_RUNNER_H
+
+#include <stddef.h>
+
+#include "zorva_sound.h"
+
+enum { kMaxTokens = 16, kMaxMarks = 64, kMaxImages = 8, kMaxExpectations = 64, kTokenLength = 64 };
+
+typedef struct ScriptLine {
+    int number;
+    int count;
+    char tokens[kMaxTokens][kTokenLength];
+} ScriptLine;
+
+typedef struct Mark {
+    char name[kTokenLength];
+    double hostMs;
+} Mark;
+
+typedef struct MemoryImage {
+    char name[kTokenLength];
+    void* bytes;
+} MemoryImage;
+
+typedef struct Runner {
+    ZRVA_FunctionTable api;
+    double startMs;
+    Mark marks[kMaxMarks];
+    int markCount;
+    MemoryImage images[kMaxImages];
+    int imageCount;
+    ScriptLine expectations[kMaxExpectations];
+    int expectationCount;
+    char* transcript;
+    size_t transcriptLength;
+    size_t transcriptCapacity;
+    int failures;
+} Runner;
+
+/* Appends one line to the transcript (and echoes it). */
+void AppendTranscript(Runner* runner, const char* line);
+/* Counts a failure and says why, outside the transcript. */
+void ReportFailure(Runner* runner, const ScriptLine* line, const char* format, ...);
+/* Host time of a mark, relative to the run's start; -1 with a failure reported when it was never set. */
+double MarkTime(Runner* runner, const ScriptLine* line, const char* name);
+void SetMark(Runner* runner, const char* name);
+/* Sleeps until `ms` milliseconds after the mark, so the time the calls themselves take does not add up. */
+void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, double ms);
+/* A whole file read into memory, kept until the run ends: the image of a memory open. */
+const void* LoadMemoryImage(Runner* runner, const char* path);
+
+/* Runs one call of the library's interface; 0 when the line names no call. */
+int RunLibraryCall(Runner* runner, const ScriptLine* line);
+/* Opens `slot` with a short beep made in memory and plays it six times, about 150 ms apart, from the "reference" mark
+ * on; then closes the slot. The beeps' onsets in the capture tie the capture's timeline to the host's clock. */
+void PlayReferenceTone(Runner* runner, const ScriptLine* line);
+/* Checks every audio expectation against the capture file; answers the number that failed. */
+int CheckAudioExpectations(Runner* runner, const char* capturePath);
+
+#endif
