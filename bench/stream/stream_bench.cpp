@@ -1,13 +1,11 @@
 // stream_bench: what the refills of a stream cost, and whether they keep up.
 //
-// cost: a 60 s 128 kbit/s MP3 streamed through 55 ms and 2000 ms buffers on the on-demand render (55 ms is the
-// shortest that streams it: a 50 ms stream's first conversion takes in 800 bytes, too few to yield PCM, so its first
-// read comes back empty and the stream ends at once). The bench thread
-// renders 10 ms (not timed: the mixer is not the stream path's cost) and then makes the timer's call itself,
+// cost: a 60 s 128 kbit/s MP3 streamed through the shortest (50 ms) and a 2000 ms buffer on the on-demand render.
+// The bench thread renders 10 ms (not timed: the mixer is not the stream path's cost) and then makes the timer's call itself,
 // StreamRefill with the slot's timer id, timing it; the prefill in ZRVA_Play is timed too. The total of all refills is
 // set against libmpg123 decoding the same file from a feed in 16,000-byte reads, best of five in the same run.
 //
-// underruns [SECONDS [BUFFER_MS [FILE]]]: a stream (by default the same MP3 through 55 ms) on the real-time WAV output
+// underruns [SECONDS [BUFFER_MS [FILE]]]: a stream (by default the same MP3 through 50 ms) on the real-time WAV output
 // with the system timer, every core loaded by a busy loop; the recording is then compared with the data half by half.
 #include <fcntl.h>
 #include <mpg123.h>
@@ -114,7 +112,7 @@ int Cost() {
     for (int i = 0; i < kRepeats; ++i)
         raw = std::min(raw, RawFeedDecodeSeconds());
     printf("raw libmpg123 feed decode of the 60 s file: %.1f ms (best of %d)\n", raw * 1000, kRepeats);
-    for (uint32_t bufferMs : {55u, 2000u}) {
+    for (uint32_t bufferMs : {50u, 2000u}) {
         RefillRun best;
         best.total = 1e9;
         std::vector<double> allHalves;
@@ -216,7 +214,7 @@ int main(int argc, char** argv) {
     const std::string mode = argc > 1 ? argv[1] : "cost";
     if (mode == "cost") return Cost();
     if (mode == "underruns")
-        return Underruns(argc > 2 ? atoi(argv[2]) : 60, argc > 3 ? atoi(argv[3]) : 55,
+        return Underruns(argc > 2 ? atoi(argv[2]) : 60, argc > 3 ? atoi(argv[3]) : 50,
                          argc > 4 ? argv[4] : ZORVA_BENCH_MP3);
     fprintf(stderr, "usage: stream_bench [cost | underruns [SECONDS [BUFFER_MS [FILE]]]]\n");
     return 2;
