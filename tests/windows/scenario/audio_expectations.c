@@ -1,7 +1,9 @@
 /* Audio expectations: what the capture must show, at times given on the host's clock relative to a mark.
  *
- *   expect sound MARK START END [HZ]   sound begins at START and lasts until END (each within 30 ms),
- *                                      with a steady tone of HZ (within 1%) in its middle, on the left channel
+ *   expect sound MARK START END [HZ] [PLATFORM=+MS]
+ *                                      sound begins at START and lasts until END (each within 30 ms), with a
+ *                                      steady tone of HZ (within 1%) in its middle, on the left channel; on
+ *                                      PLATFORM both are MS later
  *   expect silence MARK START END      nothing above -45 dBFS between START + 30 and END - 30
  *   expect gain MARK S1 E1 CH1 MARK S2 E2 CH2 DB
  *                                      the level of channel CH2 (L, R or LR) over [S2, E2] is DB above that of CH1
@@ -122,9 +124,28 @@ static double CaptureTime(const Timeline* timeline, const ScriptLine* line, cons
     return MarkTime(timeline->runner, line, mark) + strtod(ms, NULL) + timeline->offsetMs;
 }
 
+/* A trailing "PLATFORM=+MS" moves the expected sound on that platform, whose decoder starts the material later;
+ * "PLATFORM=+MS/+END" moves its end by END instead (0 for an end the host makes by pausing or closing). */
+static void PlatformShiftMs(const ScriptLine* line, int* count, double* startShift, double* endShift) {
+    *count = line->count;
+    *startShift = *endShift = 0;
+    const char* last = line->tokens[line->count - 1];
+    const char* equals = strchr(last, '=');
+    if (!equals) return;
+    --*count;
+    size_t length = (size_t)(equals - last);
+    if (strlen(PlatformName()) != length || strncmp(last, PlatformName(), length) != 0) return;
+    char* rest;
+    *startShift = *endShift = strtod(equals + 1, &rest);
+    if (*rest == '/') *endShift = strtod(rest + 1, NULL);
+}
+
 static int CheckSound(const Timeline* timeline, const ScriptLine* line) {
-    double start = CaptureTime(timeline, line, line->tokens[2], line->tokens[3]);
-    double end = CaptureTime(timeline, line, line->tokens[2], line->tokens[4]);
+    int count;
+    double startShift, endShift;
+    PlatformShiftMs(line, &count, &startShift, &endShift);
+    double start = CaptureTime(timeline, line, line->tokens[2], line->tokens[3]) + startShift;
+    double end = CaptureTime(timeline, line, line->tokens[2], line->tokens[4]) + endShift;
     double onset = FindOnsetMs(timeline->capture, start - ONSET_SEARCH_MS);
     if (onset < 0) {
         ReportFailure(timeline->runner, line, "no sound after %.1f ms of the capture", start - ONSET_SEARCH_MS);
@@ -143,7 +164,7 @@ static int CheckSound(const Timeline* timeline, const ScriptLine* line) {
         ReportFailure(timeline->runner, line, "duration %.1f ms off", duration - (end - start));
         ok = 0;
     }
-    if (line->count > 5) {
+    if (count > 5) {
         double wanted = strtod(line->tokens[5], NULL);
         /* The middle of the sound, clear of fades and of the output's resampling at the edges. */
         double margin = duration / 4 < 100 ? duration / 4 : 100;
@@ -193,7 +214,7 @@ static int CheckGain(const Timeline* timeline, const ScriptLine* line) {
 
 static int CheckExpectation(const Timeline* timeline, const ScriptLine* line) {
     const char* kind = line->tokens[1];
-    if (strcmp(kind, "sound") == 0 && (line->count == 5 || line->count == 6)) return CheckSound(timeline, line);
+    if (strcmp(kind, "sound") == 0 && line->count >= 5 && line->count <= 7) return CheckSound(timeline, line);
     if (strcmp(kind, "silence") == 0 && line->count == 5) return CheckSilence(timeline, line);
     if (strcmp(kind, "gain") == 0 && line->count == 11) return CheckGain(timeline, line);
     ReportFailure(timeline->runner, line, "malformed expectation");
