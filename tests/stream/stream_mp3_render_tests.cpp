@@ -9,9 +9,9 @@ using namespace stream_render;
 
 class StreamMp3RenderTest : public StreamRenderFixture {
   protected:
-    // What a looping slot's fills deliver: halves read one after the other, each completed from the start when the
-    // data runs out.
-    static Frames LoopingReference(const char* path, unsigned ms, size_t frames) {
+    // What a looping slot's fills deliver: halves read one after the other, each completed from the loop offset when
+    // the data runs out.
+    static Frames LoopingReference(const char* path, unsigned ms, DWORD loopOffset, size_t frames) {
         WAVEFORMATEX format{};
         DecodeStream* stream = DecodeStreamOpen(path, ms, &format);
         EXPECT_NE(stream, nullptr);
@@ -25,7 +25,7 @@ class StreamMp3RenderTest : public StreamRenderFixture {
             const LONG wanted = static_cast<LONG>(halfFrames * kBytesPerFrame);
             LONG got = DecodeStreamRead(stream, half.data(), wanted);
             if (got < wanted) {
-                DecodeStreamRewind(stream, 0);
+                DecodeStreamRewind(stream, loopOffset);
                 got += DecodeStreamRead(stream, reinterpret_cast<uint8_t*>(half.data()) + got, wanted - got);
             }
             EXPECT_EQ(got, wanted);
@@ -37,16 +37,22 @@ class StreamMp3RenderTest : public StreamRenderFixture {
     }
 };
 
-TEST_F(StreamMp3RenderTest, TenSecondsOfALoopingMp3EqualTheDecodeStream) {
+class StreamMp3LoopTest : public StreamMp3RenderTest, public ::testing::WithParamInterface<DWORD> {};
+
+// Offset 8,000 restarts inside a frame, half a second into the data: the decoder must find the next frame again.
+TEST_P(StreamMp3LoopTest, TenSecondsOfALoopingMp3EqualTheDecodeStream) {
+    const DWORD loopOffset = GetParam();
     const std::string path = ZORVA_FIXTURE_DIR "/mp3_cbr128_44k_stereo_tagged.mp3"; // 1 s
     ASSERT_EQ(ZRVA_Open(1, path.c_str(), nullptr, 200), 1u);
-    ASSERT_EQ(ZRVA_Play(1, 1, 0), 1u);
+    ASSERT_EQ(ZRVA_Play(1, 1, loopOffset), 1u);
     const Frames out = Ticks(1000);
     EXPECT_TRUE(Playing(1));
     ZRVA_Close(1);
     EXPECT_EQ(soundDevice.slots[1].kind, Empty);
 
-    const Frames expected = LoopingReference(path.c_str(), 200, out.size() / kChannels);
+    const Frames expected = LoopingReference(path.c_str(), 200, loopOffset, out.size() / kChannels);
     EXPECT_EQ(FirstDifference(out, expected), -1);
     EXPECT_FALSE(AllSilent(Slice(out, 9 * 44100, 44100))) << "still sounding in the tenth second";
 }
+
+INSTANTIATE_TEST_SUITE_P(LoopOffsets, StreamMp3LoopTest, ::testing::Values(0u, 8000u));
