@@ -7,8 +7,6 @@
 //
 // underruns [SECONDS [BUFFER_MS [FILE]]]: a stream (by default the same MP3 through 50 ms) on the real-time WAV output
 // with the system timer, every core loaded by a busy loop; the recording is then compared with the data half by half.
-#include <fcntl.h>
-#include <mpg123.h>
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
@@ -27,6 +25,7 @@
 #include "seams/timer_clock.h"
 #include "stream/decode_stream.h"
 #include "stream/stream_refill.h"
+#include "raw_feed_decode.h"
 #include "underrun_count.h"
 #include "zorva_sound.h"
 
@@ -81,30 +80,9 @@ RefillRun RunRefills(uint32_t bufferMs) {
 }
 
 double RawFeedDecodeSeconds() {
-    mpg123_init();
-    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
-    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
-    mpg123_format_none(handle);
-    mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
-    std::vector<unsigned char> source(16000), pcm(1152 * 4);
     const Clock::time_point start = Clock::now();
-    const int file = open(ZORVA_BENCH_MP3, O_RDONLY);
-    mpg123_open_feed(handle);
-    for (ssize_t got; (got = read(file, source.data(), source.size())) > 0;) {
-        const unsigned char* input = source.data();
-        size_t inputSize = static_cast<size_t>(got);
-        for (;;) {
-            size_t done = 0;
-            const int answer = mpg123_decode(handle, input, inputSize, pcm.data(), pcm.size(), &done);
-            input = nullptr, inputSize = 0;
-            if (answer == MPG123_NEED_MORE || (answer != MPG123_OK && answer != MPG123_NEW_FORMAT && !done)) break;
-        }
-    }
-    const double spent = Seconds(Clock::now() - start);
-    mpg123_close(handle);
-    close(file);
-    mpg123_delete(handle);
-    return spent;
+    RawFeedDecode(ZORVA_BENCH_MP3, 16000);
+    return Seconds(Clock::now() - start);
 }
 
 int Cost() {
