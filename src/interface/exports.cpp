@@ -11,11 +11,6 @@
 
 namespace {
 
-SoundSlot* SlotFor(uint32_t slotNumber) {
-    if (slotNumber >= soundDevice.slotCount || !soundDevice.slots) return nullptr;
-    return &soundDevice.slots[slotNumber];
-}
-
 // The property operations need only a buffer, whatever the slot's kind.
 IDirectSoundBuffer* SlotBuffer(uint32_t slotNumber) {
     SoundSlot* slot = SlotFor(slotNumber);

@@ -7,10 +7,15 @@
 
 SoundDevice soundDevice;
 
+SoundSlot* SlotFor(DWORD slotNumber) {
+    if (slotNumber >= soundDevice.slotCount || !soundDevice.slots) return nullptr;
+    return &soundDevice.slots[slotNumber];
+}
+
 void CloseSlot(DWORD slotNumber) {
-    if (slotNumber >= soundDevice.slotCount || !soundDevice.slots) return;
+    SoundSlot* slot = SlotFor(slotNumber);
+    if (!slot) return;
     LibraryLockGuard lock;
-    SoundSlot* slot = &soundDevice.slots[slotNumber];
     switch (slot->kind) {
     case Static: StaticClose(slot); break;
     case Stream: StreamClose(slot, slotNumber); break;
