@@ -6,6 +6,7 @@
 #include "dsound/direct_sound_factory.h"
 #include "dsound/primary_buffer.h"
 #include "dsound/secondary_buffer.h"
+#include "failure_value.h"
 
 namespace posix_win32 {
 namespace {
@@ -49,15 +50,17 @@ ULONG DirectSoundDevice::Release() {
 }
 
 HRESULT DirectSoundDevice::Initialize(LPCGUID deviceId) {
-    std::lock_guard lock(deviceMutex);
-    if (initialized) return DSERR_ALREADYINITIALIZED;
-    if (deviceId && *deviceId != GUID_NULL && *deviceId != kDefaultPlayback) return DSERR_NODRIVER;
-    // The output is chosen and opened now, so a machine without sound fails here and not at the first Play.
-    std::unique_ptr<OutputDevice> opened = CreateOutputDevice(outputChoice, mixer);
-    if (!opened || !opened->Open(mixer.OutputFormat()) || !opened->Start()) return DSERR_NODRIVER;
-    output = std::move(opened);
-    initialized = true;
-    return DS_OK;
+    return AnswerOr<HRESULT>(DSERR_OUTOFMEMORY, [&]() -> HRESULT {
+        std::lock_guard lock(deviceMutex);
+        if (initialized) return DSERR_ALREADYINITIALIZED;
+        if (deviceId && *deviceId != GUID_NULL && *deviceId != kDefaultPlayback) return DSERR_NODRIVER;
+        // The output is chosen and opened now, so a machine without sound fails here and not at the first Play.
+        std::unique_ptr<OutputDevice> opened = CreateOutputDevice(outputChoice, mixer);
+        if (!opened || !opened->Open(mixer.OutputFormat()) || !opened->Start()) return DSERR_NODRIVER;
+        output = std::move(opened);
+        initialized = true;
+        return DS_OK;
+    });
 }
 
 HRESULT DirectSoundDevice::SetCooperativeLevel(HWND, DWORD level) {
@@ -68,25 +71,27 @@ HRESULT DirectSoundDevice::SetCooperativeLevel(HWND, DWORD level) {
 }
 
 HRESULT DirectSoundDevice::CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN outer) {
-    if (!initialized) return DSERR_UNINITIALIZED;
-    if (!buffer) return DSERR_INVALIDPARAM;
-    *buffer = nullptr;
-    if (outer) return DSERR_NOAGGREGATION;
-    DWORD bufferBytes = 0;
-    if (HRESULT result = CheckBufferDescription(desc, &bufferBytes); FAILED(result)) return result;
+    return AnswerOr<HRESULT>(DSERR_OUTOFMEMORY, [&]() -> HRESULT {
+        if (!initialized) return DSERR_UNINITIALIZED;
+        if (!buffer) return DSERR_INVALIDPARAM;
+        *buffer = nullptr;
+        if (outer) return DSERR_NOAGGREGATION;
+        DWORD bufferBytes = 0;
+        if (HRESULT result = CheckBufferDescription(desc, &bufferBytes); FAILED(result)) return result;
 
-    if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
-        // One primary buffer per device: every request gets the same object.
-        std::lock_guard lock(deviceMutex);
-        if (!primary) primary = std::make_unique<PrimaryBuffer>(*this, desc->dwFlags);
-        primary->HandOut();
-        *buffer = primary.get();
+        if (desc->dwFlags & DSBCAPS_PRIMARYBUFFER) {
+            // One primary buffer per device: every request gets the same object.
+            std::lock_guard lock(deviceMutex);
+            if (!primary) primary = std::make_unique<PrimaryBuffer>(*this, desc->dwFlags);
+            primary->HandOut();
+            *buffer = primary.get();
+            return DS_OK;
+        }
+        SecondaryBuffer* created = new (std::nothrow) SecondaryBuffer(*this, *desc, bufferBytes);
+        if (!created) return DSERR_OUTOFMEMORY;
+        *buffer = created;
         return DS_OK;
-    }
-    SecondaryBuffer* created = new (std::nothrow) SecondaryBuffer(*this, *desc, bufferBytes);
-    if (!created) return DSERR_OUTOFMEMORY;
-    *buffer = created;
-    return DS_OK;
+    });
 }
 
 HRESULT DirectSoundDevice::GetCaps(LPDSCAPS caps) {

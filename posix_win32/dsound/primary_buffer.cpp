@@ -3,6 +3,7 @@
 #include "dsound/buffer_description.h"
 #include "dsound/control_gains.h"
 #include "dsound/direct_sound.h"
+#include "failure_value.h"
 
 namespace posix_win32 {
 namespace {
@@ -123,12 +124,14 @@ HRESULT PrimaryBuffer::Play(DWORD reserved, DWORD, DWORD playFlags) {
 HRESULT PrimaryBuffer::SetCurrentPosition(DWORD) { return DSERR_INVALIDCALL; }
 
 HRESULT PrimaryBuffer::SetFormat(LPCWAVEFORMATEX format) {
-    if (!format) return DSERR_INVALIDPARAM;
-    DWORD level = device.CooperativeLevel();
-    if (level != DSSCL_PRIORITY && level != DSSCL_EXCLUSIVE && level != DSSCL_WRITEPRIMARY)
-        return DSERR_PRIOLEVELNEEDED;
-    if (HRESULT result = CheckPcmFormat(format); FAILED(result)) return result;
-    return device.ChangeMixFormat(PcmFormatOf(*format));
+    return AnswerOr<HRESULT>(DSERR_OUTOFMEMORY, [&]() -> HRESULT {
+        if (!format) return DSERR_INVALIDPARAM;
+        DWORD level = device.CooperativeLevel();
+        if (level != DSSCL_PRIORITY && level != DSSCL_EXCLUSIVE && level != DSSCL_WRITEPRIMARY)
+            return DSERR_PRIOLEVELNEEDED;
+        if (HRESULT result = CheckPcmFormat(format); FAILED(result)) return result;
+        return device.ChangeMixFormat(PcmFormatOf(*format));
+    });
 }
 
 HRESULT PrimaryBuffer::SetVolume(LONG newVolume) {

@@ -18,9 +18,12 @@ SecondaryBuffer::SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& 
     voice.channels = format.nChannels;
     voice.bits = format.wBitsPerSample;
     voice.frequency = format.nSamplesPerSec;
+    {
+        std::lock_guard lock(device.DeviceMixer().StateMutex());
+        device.DeviceMixer().AddVoice(&voice);
+    }
+    // Only a buffer that is built holds the device: a constructor that throws runs no destructor to let it go.
     device.AddRef();
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    device.DeviceMixer().AddVoice(&voice);
 }
 
 SecondaryBuffer::~SecondaryBuffer() {

@@ -21,6 +21,7 @@
 #define TIME_ONESHOT 0x0000u
 #define TIME_PERIODIC 0x0001u
 #define TIME_CALLBACK_FUNCTION 0x0000u
+#define TIME_KILL_SYNCHRONOUS 0x0100u
 
 typedef struct timecaps_tag {
     UINT wPeriodMin;

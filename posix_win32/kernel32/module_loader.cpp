@@ -9,6 +9,7 @@
 
 #include "kernel32/builtin_modules.h"
 #include "seams/module_seams.h"
+#include "failure_value.h"
 
 namespace posix_win32 {
 namespace {
@@ -90,16 +91,18 @@ extern "C" HMODULE WINAPI LoadLibraryA(LPCSTR fileName) {
 }
 
 extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
-    auto& registry = posix_win32::Registry();
-    std::lock_guard lock(registry.mutex);
-    LoadedModule* loaded = registry.FromHandle(module);
-    if (!loaded || loaded->loadCount == 0 || !procName || IS_INTRESOURCE(procName)) return nullptr;
-    if (loaded->hidden.count(procName)) return nullptr;
-    if (auto replaced = loaded->replaced.find(procName); replaced != loaded->replaced.end()) return replaced->second;
-    const posix_win32::BuiltinModule& builtin = *loaded->module;
-    for (size_t i = 0; i < builtin.exportCount; ++i)
-        if (strcmp(builtin.exports[i].name, procName) == 0) return builtin.exports[i].address;
-    return nullptr;
+    return posix_win32::AnswerOr<FARPROC>(nullptr, [&]() -> FARPROC {
+        auto& registry = posix_win32::Registry();
+        std::lock_guard lock(registry.mutex);
+        LoadedModule* loaded = registry.FromHandle(module);
+        if (!loaded || loaded->loadCount == 0 || !procName || IS_INTRESOURCE(procName)) return nullptr;
+        if (loaded->hidden.count(procName)) return nullptr;
+        if (auto replaced = loaded->replaced.find(procName); replaced != loaded->replaced.end()) return replaced->second;
+        const posix_win32::BuiltinModule& builtin = *loaded->module;
+        for (size_t i = 0; i < builtin.exportCount; ++i)
+            if (strcmp(builtin.exports[i].name, procName) == 0) return builtin.exports[i].address;
+        return nullptr;
+    });
 }
 
 extern "C" BOOL WINAPI FreeLibrary(HMODULE module) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "seams/resource_seams.h"
+#include "failure_value.h"
 
 namespace posix_win32 {
 namespace {
@@ -84,16 +85,18 @@ using posix_win32::ResourceEntry;
 
 // Only the host executable has resources here: module handle null stands for it, as on Windows.
 extern "C" HRSRC WINAPI FindResourceA(HMODULE module, LPCSTR name, LPCSTR type) {
-    if (module || !name || !type) return nullptr;
-    const ResourceEntry* found = nullptr;
-    {
-        auto& tables = posix_win32::Tables();
-        std::lock_guard lock(tables.mutex);
-        for (auto table = tables.registered.rbegin(); !found && table != tables.registered.rend(); ++table)
-            found = posix_win32::FindIn(*table, name, type);
-    }
-    if (!found) found = posix_win32::FindIn(posix_win32::HostTable(), name, type);
-    return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(found));
+    return posix_win32::AnswerOr<HRSRC>(nullptr, [&]() -> HRSRC {
+        if (module || !name || !type) return nullptr;
+        const ResourceEntry* found = nullptr;
+        {
+            auto& tables = posix_win32::Tables();
+            std::lock_guard lock(tables.mutex);
+            for (auto table = tables.registered.rbegin(); !found && table != tables.registered.rend(); ++table)
+                found = posix_win32::FindIn(*table, name, type);
+        }
+        if (!found) found = posix_win32::FindIn(posix_win32::HostTable(), name, type);
+        return reinterpret_cast<HRSRC>(const_cast<ResourceEntry*>(found));
+    });
 }
 
 // The bytes are already mapped with the executable: loading is just handing out their address.

@@ -9,6 +9,7 @@
 #include <string>
 
 #include <windows.h>
+#include "failure_value.h"
 
 namespace {
 
@@ -49,38 +50,42 @@ thread_local DWORD lastError = ERROR_SUCCESS;
 } // namespace
 
 extern "C" HANDLE WINAPI CreateEventA(LPSECURITY_ATTRIBUTES, BOOL manualReset, BOOL initialState, LPCSTR name) {
-    EventTable& table = Events();
-    std::lock_guard lock(table.mutex);
-    if (name) {
-        auto named = table.names.find(name);
-        if (named != table.names.end()) {
-            if (auto existing = named->second.lock()) {
-                lastError = ERROR_ALREADY_EXISTS;
-                return table.Add(existing);
+    return posix_win32::AnswerOr<HANDLE>(nullptr, [&]() -> HANDLE {
+        EventTable& table = Events();
+        std::lock_guard lock(table.mutex);
+        if (name) {
+            auto named = table.names.find(name);
+            if (named != table.names.end()) {
+                if (auto existing = named->second.lock()) {
+                    lastError = ERROR_ALREADY_EXISTS;
+                    return table.Add(existing);
+                }
             }
         }
-    }
-    auto event = std::make_shared<Event>();
-    event->manualReset = manualReset;
-    event->signalled = initialState;
-    if (name) {
-        event->name = name;
-        table.names[name] = event;
-    }
-    lastError = ERROR_SUCCESS;
-    return table.Add(std::move(event));
+        auto event = std::make_shared<Event>();
+        event->manualReset = manualReset;
+        event->signalled = initialState;
+        if (name) {
+            event->name = name;
+            table.names[name] = event;
+        }
+        lastError = ERROR_SUCCESS;
+        return table.Add(std::move(event));
+    });
 }
 
 extern "C" HANDLE WINAPI OpenEventA(DWORD, BOOL, LPCSTR name) {
-    EventTable& table = Events();
-    std::lock_guard lock(table.mutex);
-    auto named = name ? table.names.find(name) : table.names.end();
-    std::shared_ptr<Event> existing = named == table.names.end() ? nullptr : named->second.lock();
-    if (!existing) {
-        lastError = ERROR_FILE_NOT_FOUND;
-        return nullptr;
-    }
-    return table.Add(std::move(existing));
+    return posix_win32::AnswerOr<HANDLE>(nullptr, [&]() -> HANDLE {
+        EventTable& table = Events();
+        std::lock_guard lock(table.mutex);
+        auto named = name ? table.names.find(name) : table.names.end();
+        std::shared_ptr<Event> existing = named == table.names.end() ? nullptr : named->second.lock();
+        if (!existing) {
+            lastError = ERROR_FILE_NOT_FOUND;
+            return nullptr;
+        }
+        return table.Add(std::move(existing));
+    });
 }
 
 extern "C" BOOL WINAPI SetEvent(HANDLE handle) {

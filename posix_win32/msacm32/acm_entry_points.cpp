@@ -6,6 +6,7 @@
 #include "kernel32/builtin_modules.h"
 #include "msacm32/acm_stream.h"
 #include "msacm32/pcm_target.h"
+#include "failure_value.h"
 
 namespace {
 
@@ -83,36 +84,40 @@ extern "C" MMRESULT WINAPI acmFormatTagEnumA(HACMDRIVER driver, LPACMFORMATTAGDE
 
 extern "C" MMRESULT WINAPI acmFormatSuggest(HACMDRIVER driver, LPWAVEFORMATEX source, LPWAVEFORMATEX destination,
                                             DWORD destinationSize, DWORD flags) {
-    if (driver) return MMSYSERR_INVALHANDLE;
-    if (flags & ~ACM_FORMATSUGGESTF_TYPEMASK) return MMSYSERR_INVALFLAG;
-    if (!source || !destination || destinationSize < 16) return MMSYSERR_INVALPARAM;
-    const posix_win32::AcmCodec* codec = posix_win32::FindAcmCodec(source->wFormatTag);
-    if (!codec) return ACMERR_NOTPOSSIBLE;
-    if (MMRESULT check = codec->CheckFormat(*source)) return check;
-    // Read the fixed fields before writing: the caller may pass the same record as both.
-    WAVEFORMATEX fixed = {};
-    memcpy(&fixed, destination, 16);
-    WAVEFORMATEX suggestion = {};
-    if (MMRESULT answer = posix_win32::SuggestPcmTarget(*source, fixed, flags, &suggestion)) return answer;
-    memcpy(destination, &suggestion, std::min<DWORD>(destinationSize, sizeof(WAVEFORMATEX)));
-    return MMSYSERR_NOERROR;
+    return posix_win32::AnswerOr<MMRESULT>(MMSYSERR_NOMEM, [&]() -> MMRESULT {
+        if (driver) return MMSYSERR_INVALHANDLE;
+        if (flags & ~ACM_FORMATSUGGESTF_TYPEMASK) return MMSYSERR_INVALFLAG;
+        if (!source || !destination || destinationSize < 16) return MMSYSERR_INVALPARAM;
+        const posix_win32::AcmCodec* codec = posix_win32::FindAcmCodec(source->wFormatTag);
+        if (!codec) return ACMERR_NOTPOSSIBLE;
+        if (MMRESULT check = codec->CheckFormat(*source)) return check;
+        // Read the fixed fields before writing: the caller may pass the same record as both.
+        WAVEFORMATEX fixed = {};
+        memcpy(&fixed, destination, 16);
+        WAVEFORMATEX suggestion = {};
+        if (MMRESULT answer = posix_win32::SuggestPcmTarget(*source, fixed, flags, &suggestion)) return answer;
+        memcpy(destination, &suggestion, std::min<DWORD>(destinationSize, sizeof(WAVEFORMATEX)));
+        return MMSYSERR_NOERROR;
+    });
 }
 
 extern "C" MMRESULT WINAPI acmStreamOpen(LPHACMSTREAM stream, HACMDRIVER driver, LPWAVEFORMATEX source,
                                          LPWAVEFORMATEX destination, LPWAVEFILTER filter, DWORD_PTR callback, DWORD_PTR,
                                          DWORD flags) {
-    const bool query = flags & ACM_STREAMOPENF_QUERY;
-    if (stream) *stream = nullptr;
-    if (driver) return MMSYSERR_INVALHANDLE;
-    if (flags & ~(ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_ASYNC | ACM_STREAMOPENF_NONREALTIME) || (flags >> 16))
-        return MMSYSERR_INVALFLAG;
-    if (!query && !stream) return MMSYSERR_INVALPARAM;
-    // Conversions run to completion inside acmStreamConvert: nothing is asynchronous, nothing is filtered.
-    if (filter || callback || (flags & ACM_STREAMOPENF_ASYNC)) return ACMERR_NOTPOSSIBLE;
-    std::unique_ptr<AcmStream> created;
-    if (MMRESULT answer = posix_win32::CreateAcmStream(source, destination, query ? nullptr : &created)) return answer;
-    if (!query) *stream = posix_win32::RegisterAcmStream(std::move(created));
-    return MMSYSERR_NOERROR;
+    return posix_win32::AnswerOr<MMRESULT>(MMSYSERR_NOMEM, [&]() -> MMRESULT {
+        const bool query = flags & ACM_STREAMOPENF_QUERY;
+        if (stream) *stream = nullptr;
+        if (driver) return MMSYSERR_INVALHANDLE;
+        if (flags & ~(ACM_STREAMOPENF_QUERY | ACM_STREAMOPENF_ASYNC | ACM_STREAMOPENF_NONREALTIME) || (flags >> 16))
+            return MMSYSERR_INVALFLAG;
+        if (!query && !stream) return MMSYSERR_INVALPARAM;
+        // Conversions run to completion inside acmStreamConvert: nothing is asynchronous, nothing is filtered.
+        if (filter || callback || (flags & ACM_STREAMOPENF_ASYNC)) return ACMERR_NOTPOSSIBLE;
+        std::unique_ptr<AcmStream> created;
+        if (MMRESULT answer = posix_win32::CreateAcmStream(source, destination, query ? nullptr : &created)) return answer;
+        if (!query) *stream = posix_win32::RegisterAcmStream(std::move(created));
+        return MMSYSERR_NOERROR;
+    });
 }
 
 extern "C" MMRESULT WINAPI acmStreamClose(HACMSTREAM stream, DWORD flags) {
@@ -158,26 +163,28 @@ extern "C" MMRESULT WINAPI acmStreamUnprepareHeader(HACMSTREAM stream, LPACMSTRE
 }
 
 extern "C" MMRESULT WINAPI acmStreamConvert(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags) {
-    if (!HeaderUsable(header)) return MMSYSERR_INVALPARAM;
-    // A refused conversion produced nothing, so a caller that looks at the count anyway replays no old output.
-    header->cbDstLengthUsed = 0;
-    AcmStream* found = posix_win32::FindAcmStream(stream);
-    if (!found) return MMSYSERR_INVALHANDLE;
-    if (flags & ~kKnownConvertFlags) return MMSYSERR_INVALFLAG;
-    if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
-    if (header->cbSrcLength > PreparedSourceLength(*header) || header->cbDstLength > PreparedTargetLength(*header))
-        return MMSYSERR_INVALPARAM;
-    if (flags & ACM_STREAMCONVERTF_START) posix_win32::RestartAcmStream(*found);
-    DWORD sourceBytes = header->cbSrcLength;
-    // Block alignment leaves a trailing part block with the caller instead of keeping it here.
-    const WORD blockAlign = found->Source().nBlockAlign;
-    if ((flags & ACM_STREAMCONVERTF_BLOCKALIGN) && blockAlign > 1) sourceBytes -= sourceBytes % blockAlign;
-    header->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_DONE;
-    header->cbDstLengthUsed =
-        posix_win32::ConvertAcmStream(*found, header->pbSrc, sourceBytes, header->pbDst, header->cbDstLength);
-    header->cbSrcLengthUsed = sourceBytes;
-    header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
-    return MMSYSERR_NOERROR;
+    return posix_win32::AnswerOr<MMRESULT>(MMSYSERR_NOMEM, [&]() -> MMRESULT {
+        if (!HeaderUsable(header)) return MMSYSERR_INVALPARAM;
+        // A refused conversion produced nothing, so a caller that looks at the count anyway replays no old output.
+        header->cbDstLengthUsed = 0;
+        AcmStream* found = posix_win32::FindAcmStream(stream);
+        if (!found) return MMSYSERR_INVALHANDLE;
+        if (flags & ~kKnownConvertFlags) return MMSYSERR_INVALFLAG;
+        if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
+        if (header->cbSrcLength > PreparedSourceLength(*header) || header->cbDstLength > PreparedTargetLength(*header))
+            return MMSYSERR_INVALPARAM;
+        if (flags & ACM_STREAMCONVERTF_START) posix_win32::RestartAcmStream(*found);
+        DWORD sourceBytes = header->cbSrcLength;
+        // Block alignment leaves a trailing part block with the caller instead of keeping it here.
+        const WORD blockAlign = found->Source().nBlockAlign;
+        if ((flags & ACM_STREAMCONVERTF_BLOCKALIGN) && blockAlign > 1) sourceBytes -= sourceBytes % blockAlign;
+        header->fdwStatus &= ~ACMSTREAMHEADER_STATUSF_DONE;
+        header->cbDstLengthUsed =
+            posix_win32::ConvertAcmStream(*found, header->pbSrc, sourceBytes, header->pbDst, header->cbDstLength);
+        header->cbSrcLengthUsed = sourceBytes;
+        header->fdwStatus |= ACMSTREAMHEADER_STATUSF_DONE;
+        return MMSYSERR_NOERROR;
+    });
 }
 
 extern "C" LRESULT WINAPI acmStreamMessage(HACMSTREAM stream, UINT, LPARAM, LPARAM) {

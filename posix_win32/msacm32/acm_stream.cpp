@@ -82,9 +82,9 @@ MMRESULT CreateAcmStream(const WAVEFORMATEX* source, const WAVEFORMATEX* target,
 
 HACMSTREAM RegisterAcmStream(std::unique_ptr<AcmStream> stream) {
     std::lock_guard lock(Registry().mutex);
-    AcmStream* raw = stream.release();
-    Registry().streams.insert(raw);
-    return reinterpret_cast<HACMSTREAM>(raw);
+    // Held until the registry has room for it: a failed insertion must not leak the stream.
+    Registry().streams.insert(stream.get());
+    return reinterpret_cast<HACMSTREAM>(stream.release());
 }
 
 AcmStream* FindAcmStream(HACMSTREAM handle) {

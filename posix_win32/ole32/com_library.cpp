@@ -8,6 +8,7 @@
 #include "dsound/direct_sound_factory.h"
 #include "kernel32/builtin_modules.h"
 #include "seams/com_seams.h"
+#include "failure_value.h"
 
 namespace posix_win32 {
 namespace {
@@ -38,17 +39,19 @@ extern "C" void WINAPI CoUninitialize(void) {
 
 extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
                                            LPVOID* object) {
-    if (!object) return E_POINTER;
-    *object = nullptr;
-    posix_win32::CreateInstanceHook hook;
-    {
-        std::lock_guard lock(posix_win32::hookMutex);
-        hook = posix_win32::createInstanceHook;
-    }
-    if (hook) return hook(clsid, outer, context, iid, object);
-    if (posix_win32::comInitCount == 0) return CO_E_NOTINITIALIZED;
-    if (outer) return CLASS_E_NOAGGREGATION;
-    return posix_win32::CreateBuiltinInstance(clsid, iid, object);
+    return posix_win32::AnswerOr<HRESULT>(E_OUTOFMEMORY, [&]() -> HRESULT {
+        if (!object) return E_POINTER;
+        *object = nullptr;
+        posix_win32::CreateInstanceHook hook;
+        {
+            std::lock_guard lock(posix_win32::hookMutex);
+            hook = posix_win32::createInstanceHook;
+        }
+        if (hook) return hook(clsid, outer, context, iid, object);
+        if (posix_win32::comInitCount == 0) return CO_E_NOTINITIALIZED;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        return posix_win32::CreateBuiltinInstance(clsid, iid, object);
+    });
 }
 
 extern "C" void WINAPI CoTaskMemFree(LPVOID memory) { free(memory); }

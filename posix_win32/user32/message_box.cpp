@@ -7,6 +7,7 @@
 #include <string>
 
 #include "seams/message_box_seams.h"
+#include "failure_value.h"
 
 namespace posix_win32 {
 namespace {
@@ -45,12 +46,14 @@ void SetMessageBoxHook(MessageBoxHook hook) {
 } // namespace posix_win32
 
 extern "C" int WINAPI MessageBoxA(HWND window, LPCSTR text, LPCSTR caption, UINT type) {
-    posix_win32::MessageBoxHook hook;
-    {
-        std::lock_guard lock(posix_win32::hookMutex);
-        hook = posix_win32::messageBoxHook;
-    }
-    if (hook) return hook(window, text, caption, type);
-    fprintf(stderr, "%s: %s\n", posix_win32::Cp932ToUtf8(caption).c_str(), posix_win32::Cp932ToUtf8(text).c_str());
-    return IDOK;
+    return posix_win32::AnswerOr<int>(0, [&]() -> int {
+        posix_win32::MessageBoxHook hook;
+        {
+            std::lock_guard lock(posix_win32::hookMutex);
+            hook = posix_win32::messageBoxHook;
+        }
+        if (hook) return hook(window, text, caption, type);
+        fprintf(stderr, "%s: %s\n", posix_win32::Cp932ToUtf8(caption).c_str(), posix_win32::Cp932ToUtf8(text).c_str());
+        return IDOK;
+    });
 }

@@ -11,6 +11,7 @@
 
 #include <mmsystem.h>
 
+#include "failure_value.h"
 #include "seams/timer_clock.h"
 
 namespace {
@@ -182,8 +183,12 @@ extern "C" MMRESULT WINAPI timeEndPeriod(UINT period) {
 
 extern "C" MMRESULT WINAPI timeSetEvent(UINT delay, UINT, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
     if (!callback || delay < kPeriodMin || delay > kPeriodMax) return 0;
-    if (flags & ~TIME_PERIODIC) return 0; // only function callbacks are served
-    return Timers().Start(delay, callback, user, flags & TIME_PERIODIC);
+    // Only function callbacks are served; every kill here waits for a running callback, as TIME_KILL_SYNCHRONOUS asks.
+    if (flags & ~(TIME_PERIODIC | TIME_KILL_SYNCHRONOUS)) return 0;
+    // A timer thread that cannot start, or a timer that cannot be stored, is a timer not made.
+    return posix_win32::AnswerOr<MMRESULT>(0, [&] { return Timers().Start(delay, callback, user, flags & TIME_PERIODIC); });
 }
 
-extern "C" MMRESULT WINAPI timeKillEvent(UINT timerId) { return Timers().Kill(timerId); }
+extern "C" MMRESULT WINAPI timeKillEvent(UINT timerId) {
+    return posix_win32::AnswerOr<MMRESULT>(MMSYSERR_ERROR, [&] { return Timers().Kill(timerId); });
+}

@@ -2,28 +2,23 @@
 
 namespace {
 CRITICAL_SECTION libraryLock;
-CRITICAL_SECTION refillHandshakeLock;
-bool locksExist = false;
+bool lockExists = false;
 } // namespace
 
 void CreateLibraryLock() {
-    // A second start-up keeps the locks it has; initialising a live critical section again would leak it.
-    if (locksExist) return;
+    // A second start-up keeps the lock it has; initialising a live critical section again would leak
+    // it and let a caller in beside the one that holds it.
+    if (lockExists) return;
     InitializeCriticalSection(&libraryLock);
-    InitializeCriticalSection(&refillHandshakeLock);
-    locksExist = true;
+    lockExists = true;
 }
 
 void DestroyLibraryLock() {
     // A release without a start-up, or a second one, has no lock to destroy.
-    if (!locksExist) return;
-    DeleteCriticalSection(&refillHandshakeLock);
+    if (!lockExists) return;
     DeleteCriticalSection(&libraryLock);
-    locksExist = false;
+    lockExists = false;
 }
 
 LibraryLockGuard::LibraryLockGuard() { EnterCriticalSection(&libraryLock); }
 LibraryLockGuard::~LibraryLockGuard() { LeaveCriticalSection(&libraryLock); }
-
-RefillHandshakeGuard::RefillHandshakeGuard() { EnterCriticalSection(&refillHandshakeLock); }
-RefillHandshakeGuard::~RefillHandshakeGuard() { LeaveCriticalSection(&refillHandshakeLock); }

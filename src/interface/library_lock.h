@@ -1,5 +1,5 @@
-// The one lock that serialises every slot and master-volume operation, and the short lock that makes a
-// refill's take-over of its slot event exclusive with a closer's wait for it.
+// The one lock that serialises every slot and master-volume operation. The refill never takes it: it meets the
+// host calls through its slot event.
 #pragma once
 
 #include <windows.h>
@@ -13,12 +13,4 @@ public:
     ~LibraryLockGuard();
     LibraryLockGuard(const LibraryLockGuard&) = delete;
     LibraryLockGuard& operator=(const LibraryLockGuard&) = delete;
-};
-
-class RefillHandshakeGuard {
-public:
-    RefillHandshakeGuard();
-    ~RefillHandshakeGuard();
-    RefillHandshakeGuard(const RefillHandshakeGuard&) = delete;
-    RefillHandshakeGuard& operator=(const RefillHandshakeGuard&) = delete;
 };

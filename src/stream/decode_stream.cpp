@@ -11,6 +11,10 @@
 
 namespace {
 
+// A read gives up on data that yields nothing after twice a conversion's source, and never before this much: an
+// information frame and a decoder filling up take a few frames at most.
+constexpr DWORD kSilentSourceFloor = 16384;
+
 // Only these refusals of a conversion stream are shown to the user; any other code fails silently.
 void ReportStreamOpenFailure(MMRESULT result) {
     const char* text = nullptr;
@@ -191,6 +195,11 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
     }
     if (remaining == 0 || !acm) return count - remaining;
 
+    // Source taken in without any output is bounded per read: damaged data with no frame sync would otherwise be
+    // read to its end in one call, holding the refill and every closer that waits for it.
+    const DWORD silentLimit = stream->sourceCapacity * 2 > kSilentSourceFloor ? stream->sourceCapacity * 2
+                                                                              : kSilentSourceFloor;
+    DWORD silentSource = 0;
     LONG lastCopied = 0;
     while (remaining > 0) {
         lastCopied = 0;
@@ -207,8 +216,14 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
         // an empty conversion with no source left is the end of the data.
         if (header.cbDstLengthUsed == 0) {
             if (got == 0) break;
+            silentSource += got;
+            if (silentSource >= silentLimit) {
+                stream->sourceRead = static_cast<LONG>(stream->dataLength); // the rest counts as ended
+                break;
+            }
             continue;
         }
+        silentSource = 0;
         const LONG produced = static_cast<LONG>(header.cbDstLengthUsed);
         lastCopied = remaining < produced ? remaining : produced;
         memcpy(write, header.pbDst, lastCopied);

@@ -29,7 +29,8 @@ WAVEFORMATEX* SuggestPcmFormat(const WAVEFORMATEX* sourceFormat, WORD formatTag,
 
 // `lengthMs` of source data go into one conversion; `outFormat` (18 bytes) receives the PCM format on success.
 DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATEX* outFormat);
-// Copies up to `count` PCM bytes to `destination`; fewer only when the data ended or a conversion made nothing.
+// Copies up to `count` PCM bytes to `destination`; fewer only when the data ended. Data that yields no PCM for a
+// bounded stretch of source counts as ended, so one read's work never grows with a damaged file's size.
 LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count);
 // The next read delivers PCM from `offset` bytes into the audio data (aligned down to a whole source block).
 BOOL DecodeStreamRewind(DecodeStream* stream, DWORD offset);

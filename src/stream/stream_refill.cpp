@@ -5,7 +5,6 @@
 
 #include <atomic>
 
-#include "interface/library_lock.h"
 #include "platform/system_library_binding.h"
 #include "stream/decode_stream.h"
 
@@ -84,15 +83,11 @@ void CALLBACK StreamRefill(UINT timerId, UINT, DWORD_PTR user, DWORD_PTR slotNum
     const bool fromTimer = timerId != 0;
     if (fromTimer) slotNumber = static_cast<DWORD_PTR>(slot - soundDevice.slots);
     HANDLE event = OpenSlotEvent(static_cast<DWORD>(slotNumber));
-    bool slotIsStillOurs;
-    {
-        // Taking the event and checking the timer form one step with a closer's wait, so a closer can never
-        // slip in between; a closer marks the slot by clearing its timer id before it waits.
-        RefillHandshakeGuard handshake;
-        WaitForSingleObject(event, kRefillWaitMs);
-        ResetEvent(event);
-        slotIsStillOurs = !fromTimer || LoadShared(slot->timerId) == timerId;
-    }
+    WaitForSingleObject(event, kRefillWaitMs);
+    ResetEvent(event);
+    // A closer clears the timer id before it waits for the event, so a refill that took the event after that wait
+    // sees the cleared id here. Timers are killed synchronously, so this only matters where a platform is not.
+    const bool slotIsStillOurs = !fromTimer || LoadShared(slot->timerId) == timerId;
     // Only a refill that still owns the slot reads it: a closer may be zeroing a slot that is no longer ours.
     if (slotIsStillOurs && slot->buffer) {
         const WAVEFORMATEX format = slot->outputFormat;
@@ -122,12 +117,9 @@ BOOL FillCallback(BYTE* destination, DWORD* bytes, const WAVEFORMATEX*, SoundSlo
 void EndRefills(SoundSlot* slot, DWORD slotNumber) {
     if (const UINT timerId = LoadShared(slot->timerId)) KillTimer(timerId);
     HANDLE event = OpenSlotEvent(slotNumber);
-    {
-        RefillHandshakeGuard handshake;
-        StoreShared(slot->timerId, 0u);
-        // A refill in progress holds the event reset; one that ended the sound itself has cleared the timer id
-        // already, so the wait is made whatever the id was.
-        WaitForSingleObject(event, kRefillWaitMs);
-    }
+    StoreShared(slot->timerId, 0u);
+    // A refill in progress holds the event reset; one that ended the sound itself has cleared the timer id already,
+    // so the wait is made whatever the id was.
+    WaitForSingleObject(event, kRefillWaitMs);
     if (event) CloseHandle(event);
 }

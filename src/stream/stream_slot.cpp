@@ -73,8 +73,10 @@ BOOL StreamPlay(SoundSlot* slot, BOOL loop, DWORD loopOffset, DWORD slotNumber) 
         slot->buffer->SetCurrentPosition(0);
     }
     const TimerEntryTable* timer = TimerEntries();
+    // Without TIME_KILL_SYNCHRONOUS Windows may still start a callback after timeKillEvent has returned, and a
+    // refill could then run on a slot that a close or the release has freed.
     StoreTimerId(slot, timer ? timer->timeSetEvent(kRefillPeriodMs, 0, &StreamRefill, reinterpret_cast<DWORD_PTR>(slot),
-                                                   TIME_PERIODIC)
+                                                   TIME_PERIODIC | TIME_KILL_SYNCHRONOUS)
                              : 0);
     if (PlayRefused(slot->buffer->Play(0, 0, DSBPLAY_LOOPING))) {
         // Left running, the timer would make every later play answer 1 without playing.

@@ -49,7 +49,8 @@ LONG ToPosition(long long position) { return position < 0 || position > 0x7FFFFF
 } // namespace
 
 FileHandle FileOpen(const char* path) {
-    if (!path) return 0;
+    // An integer resource name (MAKEINTRESOURCE) that named no resource is no path: reading it would fault.
+    if (IS_INTRESOURCE(path)) return 0;
     int handle = OpenReadOnly(path);
     if (handle < 0) return 0;
     // With standard input closed the runtime may hand out 0, which here means "no file".

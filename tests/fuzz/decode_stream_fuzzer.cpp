@@ -22,12 +22,23 @@ void CheckInvariants(const DecodeStream* stream) {
     FUZZ_CHECK(stream->header.cbSrcLength <= stream->sourceCapacity);
 }
 
+// The most source one read may take in while it delivers nothing: its bounded stretch of silent source, plus the
+// conversion that crossed the bound.
+DWORD MostSilentSource(const DecodeStream* stream) {
+    const DWORD stretch = stream->sourceCapacity * 2 > 16384 ? stream->sourceCapacity * 2 : 16384;
+    return stretch + stream->sourceCapacity;
+}
+
 // Reads in pieces of `piece` bytes until a short read or the cut-off; answers the bytes delivered.
 LONG ReadPass(DecodeStream* stream, std::vector<BYTE>& buffer, LONG piece) {
     LONG total = 0;
     while (total < kMostBytesPerPass) {
+        const LONG sourceBefore = stream->sourceRead;
         const LONG got = DecodeStreamRead(stream, buffer.data(), piece);
         FUZZ_CHECK(got >= 0 && got <= piece);
+        // Damaged data that yields nothing is given up on within a bounded stretch, whatever the file's size.
+        if (got == 0 && stream->sourceRead > sourceBefore)
+            FUZZ_CHECK(static_cast<DWORD>(stream->sourceRead - sourceBefore) <= MostSilentSource(stream));
         CheckInvariants(stream);
         total += got;
         if (got < piece) break;
@@ -56,8 +67,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<BYTE> buffer(70000);
     const LONG first = ReadPass(stream, buffer, 4096);
-    // A read of no bytes changes nothing. A short read may also be a conversion that made nothing yet; once the
-    // data has ended, though, reads take nothing more from the file.
+    // A read of no bytes changes nothing. Once the data has ended, or counted as ended, reads take nothing more
+    // from the file.
     const LONG sourceRead = stream->sourceRead;
     FUZZ_CHECK(DecodeStreamRead(stream, buffer.data(), 0) == 0);
     FUZZ_CHECK(DecodeStreamRead(stream, buffer.data(), -1) == 0);

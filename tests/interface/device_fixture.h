@@ -14,12 +14,17 @@
 #include "zorva_sound.h"
 
 struct ShownMessage {
+    HWND owner;
     std::string text;
     std::string caption;
     UINT type;
 };
 
 class DeviceFixture : public ::testing::Test {
+public:
+    // The host's window, which owns any start-up message box even though the failed start has cleared it.
+    static inline const ZRVA_WINDOW kHostWindow = reinterpret_cast<ZRVA_WINDOW>(0x1234);
+
 protected:
     FakeDeviceResults deviceResults;
     FakeDeviceLog deviceLog;
@@ -32,8 +37,8 @@ protected:
             *object = static_cast<IDirectSound*>(lastDevice);
             return S_OK;
         });
-        posix_win32::SetMessageBoxHook([this](HWND, const char* text, const char* caption, UINT type) {
-            messages.push_back({text, caption, type});
+        posix_win32::SetMessageBoxHook([this](HWND owner, const char* text, const char* caption, UINT type) {
+            messages.push_back({owner, text, caption, type});
             return IDOK;
         });
     }
@@ -46,7 +51,7 @@ protected:
     }
 
     uint32_t StartDefault(uint32_t slotCount = 16, uint32_t bufferLocation = 2) {
-        return ZRVA_Init(nullptr, 44100, 16, 2, slotCount, bufferLocation);
+        return ZRVA_Init(kHostWindow, 44100, 16, 2, slotCount, bufferLocation);
     }
 
     static bool DeviceRecordIsZero() {

@@ -1,5 +1,9 @@
+#include <future>
+#include <thread>
+
 #include "device/sound_buffers.h"
 #include "device/startup_messages.h"
+#include "interface/library_lock.h"
 #include "device_fixture.h"
 
 using StartupTest = DeviceFixture;
@@ -16,6 +20,7 @@ void ExpectCleanFailure(const StartupTest&, uint32_t result, const std::vector<S
     EXPECT_EQ(posix_win32::ModuleLoadCount("winmm.dll"), 0);
     EXPECT_EQ(posix_win32::ModuleLoadCount("msacm32.dll"), 0);
     ASSERT_EQ(messages.size(), 1u);
+    EXPECT_EQ(messages[0].owner, reinterpret_cast<HWND>(DeviceFixture::kHostWindow));
     EXPECT_EQ(messages[0].text, expectedText);
     EXPECT_EQ(messages[0].caption, kStartupFailureCaption);
     EXPECT_EQ(messages[0].type, MB_OK);
@@ -140,6 +145,24 @@ TEST_F(StartupTest, InitTwiceClosesTheFirstDeviceAndStartsAnew) {
     EXPECT_EQ(posix_win32::ModuleLoadCount("ole32.dll"), 1);
 }
 
+// A second start closes the slots under the lock it already has, so it waits for a call that holds it; setting the
+// live lock up again would let both run at once.
+TEST_F(StartupTest, SecondInitWaitsForACallThatHoldsTheLock) {
+    ASSERT_EQ(StartDefault(2), 1u);
+    std::promise<void> held, release;
+    std::thread holder([&] {
+        LibraryLockGuard lock;
+        held.set_value();
+        release.get_future().wait();
+    });
+    held.get_future().wait();
+    auto restart = std::async(std::launch::async, [this] { return StartDefault(2); });
+    EXPECT_EQ(restart.wait_for(std::chrono::milliseconds(200)), std::future_status::timeout);
+    release.set_value();
+    holder.join();
+    EXPECT_EQ(restart.get(), 1u);
+}
+
 TEST_F(StartupTest, SlotCountZeroStartsADeviceWithNoSlots) {
     ASSERT_EQ(StartDefault(0), 1u);
     EXPECT_EQ(ZRVA_Play(0, 0, 0), 0u);
@@ -154,7 +177,6 @@ TEST_F(StartupTest, EachSlotGetsASignalledNamedEvent) {
         const std::string name = "ZORVA SoundEvent No" + std::to_string(i);
         HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str());
         ASSERT_NE(event, nullptr) << name;
-        EXPECT_EQ(event, event);
         EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
         EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "manual reset";
         CloseHandle(event);

@@ -94,6 +94,12 @@ TEST_F(StaticSlotTest, ResourceIsReadBeforeAFileOfTheSameName) {
     EXPECT_EQ(device.LastBuffer()->bytes, Samples(12, 5));
 }
 
+TEST_F(StaticSlotTest, IntegerNameOfNoResourceIsNoPath) {
+    EXPECT_EQ(ZRVA_Open(0, MAKEINTRESOURCEA(101), nullptr, 0), 0u);
+    EXPECT_EQ(ZRVA_Open(0, MAKEINTRESOURCEA(101), nullptr, 100), 0u);
+    EXPECT_TRUE(SlotIsAllZero(0));
+}
+
 TEST_F(StaticSlotTest, UnusableResourceIsNotTriedAsAFile) {
     TemporaryFile file(CanonicalWave(Samples(8)));
     RegisterResource(file.path(), Bytes(64, 'x'));
@@ -151,6 +157,18 @@ TEST_F(StaticSlotTest, TimeConversionsGiveTheWorkedValuesAt22050HzMono8Bit) {
     buffer->playCursor = 22050;
     EXPECT_EQ(ZRVA_GetTimePos(0), 1000u);
     EXPECT_EQ(ZRVA_GetWaveTime(0), 1000u);
+}
+
+// Cursors, times and sizes pass through single precision, which holds every integer only below 2^24.
+TEST_F(StaticSlotTest, TimeConversionsRoundThroughSinglePrecisionAtAndAbove2To24) {
+    RecordingBuffer* buffer = OpenImage(CanonicalWave(Samples(176400)));
+    ASSERT_NE(buffer, nullptr);
+    buffer->playCursor = 16777227; // 95,108.9 ms exactly, 95,109.0 after rounding to 16,777,228
+    EXPECT_EQ(ZRVA_GetTimePos(0), 95109u);
+    soundDevice.slots[0].waveHeader.dataSize = 16777227;
+    EXPECT_EQ(ZRVA_GetWaveTime(0), 95109u);
+    EXPECT_EQ(ZRVA_SetTimePos(0, 16777217), 1u); // taken as 16,777,216 ms
+    EXPECT_EQ(buffer->playCursor, 2959500902u);
 }
 
 TEST_F(StaticSlotTest, ZeroFrequencyAnswersZeroTimes) {

@@ -257,6 +257,31 @@ TEST_F(DecodeStreamTest, FormatChunkAfterTheDataChunk) {
     EXPECT_TRUE(ReadToEnd(100) == Bytes(samples, samples + 8));
 }
 
+// The compression manager reads a whole WAVEFORMATEX and then cbSize bytes: a 16-byte body is handed over grown,
+// with no extra bytes, and a cbSize that claims more than the body holds is cut to what it holds.
+TEST_F(DecodeStreamTest, SourceFormatIsAWholeRecordWhoseExtraBytesLieInTheBody) {
+    for (BYTE bodyBytes : {16, 20}) {
+        Bytes file = {'R', 'I', 'F', 'F', 0, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', bodyBytes, 0, 0, 0};
+        const BYTE pcm[16] = {1, 0, 1, 0, 0x40, 0x1F, 0, 0, 0x80, 0x3E, 0, 0, 2, 0, 16, 0};
+        file.insert(file.end(), pcm, pcm + 16);
+        file.insert(file.end(), bodyBytes - 16, 0xEE); // a cbSize of 0xEEEE, then one byte
+        const BYTE data[12] = {'d', 'a', 't', 'a', 4, 0, 0, 0, 1, 0, 2, 0};
+        file.insert(file.end(), data, data + sizeof data);
+        stream = DecodeStreamOpen(WriteScratch(file).c_str(), 100, &format);
+        ASSERT_NE(stream, nullptr) << int(bodyBytes) << "-byte body";
+        EXPECT_EQ(stream->sourceFormat->cbSize, bodyBytes - 16 < 2 ? 0 : bodyBytes - 18) << int(bodyBytes);
+        DecodeStreamClose(stream);
+        stream = nullptr;
+    }
+}
+
+TEST_F(DecodeStreamTest, RequestWrapsAt32BitsBeforeItIsScaled) {
+    // 88,200 bytes a second times 48,698 ms wraps at 32 bits to 196,304, which scales to 196 bytes of source.
+    stream = DecodeStreamOpen(Fixture("wav_pcm16_22k_stereo.wav").c_str(), 48698, &format);
+    ASSERT_NE(stream, nullptr);
+    EXPECT_EQ(stream->sourceCapacity, 196u);
+}
+
 TEST_F(DecodeStreamTest, LengthThatSizesToNothingFailsSilently) {
     EXPECT_EQ(DecodeStreamOpen(Fixture("mp3_cbr96_32k_stereo.mp3").c_str(), 0, &format), nullptr);
     // Less than one 2048-byte block of IMA ADPCM source.

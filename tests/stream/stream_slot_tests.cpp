@@ -5,7 +5,9 @@
 #include <stdio.h>
 #include <string.h>
 
+#include <atomic>
 #include <chrono>
+#include <functional>
 #include <condition_variable>
 #include <memory>
 #include <mutex>
@@ -269,32 +271,43 @@ TEST_F(StreamSlotTest, ARefillOfAKilledTimerLeavesTheSlotAlone) {
     EXPECT_TRUE(EventIsSet(0));
 }
 
-// The refill that ends the sound clears the timer id itself while it still works; a stop that came then must wait
-// for it all the same.
-TEST_F(StreamSlotTest, StopWaitsForTheRefillThatEndsTheSound) {
-    HookedBuffer* buffer = OpenStream(0, Samples(100)); // shorter than a half: the prefill already ends the data
-    ASSERT_NE(buffer, nullptr);
-    ASSERT_EQ(ZRVA_Play(0, 0, 0), 1u);
-    ASSERT_EQ(soundDevice.slots[0].endOfData, TRUE);
-    Arrival stopReached;
-    std::atomic<bool> refillWorking{false}, stoppedWhileWorking{false};
-    buffer->hooks.onStop = [&] {
-        stoppedWhileWorking = stoppedWhileWorking || refillWorking;
-        stopReached.Signal();
-    };
-    std::thread host;
-    buffer->hooks.onUnlock = [&] {
-        if (host.joinable()) return;
-        ASSERT_EQ(soundDevice.slots[0].timerId, 0u) << "the ending refill has cleared its timer id";
-        refillWorking = true;
-        host = std::thread([] { ZRVA_Stop(0); });
-        stopReached.WaitFor(kRunAhead);
-        refillWorking = false;
-    };
-    Tick();
-    if (host.joinable()) host.join();
-    EXPECT_FALSE(stoppedWhileWorking);
-    EXPECT_EQ(buffer->stops.load(), 2) << "play's stop, then the host's";
+// The refill that ends the sound clears the timer id itself while it still works; a stop, or a play that restarts
+// the sound, that came then must wait for it all the same.
+TEST_F(StreamSlotTest, StopAndPlayWaitForTheRefillThatEndsTheSound) {
+    const std::function<void()> hostCalls[] = {[] { ZRVA_Stop(0); }, [] { ZRVA_Play(0, 1, 0); }};
+    for (const auto& hostCall : hostCalls) {
+        HookedBuffer* buffer = OpenStream(0, Samples(100)); // shorter than a half: the prefill already ends the data
+        ASSERT_NE(buffer, nullptr);
+        ASSERT_EQ(ZRVA_Play(0, 0, 0), 1u);
+        ASSERT_EQ(soundDevice.slots[0].endOfData, TRUE);
+        Arrival stopReached;
+        std::atomic<bool> refillWorking{false}, stoppedWhileWorking{false};
+        buffer->hooks.onStop = [&] {
+            stoppedWhileWorking = stoppedWhileWorking || refillWorking;
+            stopReached.Signal();
+        };
+        std::thread host;
+        buffer->hooks.onUnlock = [&] {
+            if (host.joinable()) return;
+            ASSERT_EQ(soundDevice.slots[0].timerId, 0u) << "the ending refill has cleared its timer id";
+            refillWorking = true;
+            host = std::thread(hostCall);
+            stopReached.WaitFor(kRunAhead);
+            refillWorking = false;
+        };
+        Tick();
+        if (host.joinable()) host.join();
+        EXPECT_FALSE(stoppedWhileWorking);
+        EXPECT_EQ(buffer->stops.load(), 2) << "play's stop, then the host's";
+        buffer->hooks = {};
+        ZRVA_Close(0);
+    }
+}
+
+TEST_F(StreamSlotTest, BufferLengthIsComputedInDoublePrecision) {
+    // 16,400 bytes a second for 50 ms is 820 in integers but 819.99... in doubles: 819, then whole pairs of frames.
+    ASSERT_NE(OpenStream(0, Samples(1000), {1, 1, 8200, 16}), nullptr);
+    EXPECT_EQ(soundDevice.slots[0].bufferBytes, 816u);
 }
 
 // At the end of the data a refill turns play to one-shot; a pause that came during that refill must not be undone.

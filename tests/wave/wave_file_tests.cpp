@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <sys/stat.h>
+
 #include <memory>
+#include <string>
+#include <thread>
 
 #include "wave/chunk_search.h"
 #include "wave/wave_bytes.h"
@@ -111,6 +115,29 @@ TEST_F(WaveFileTest, MissingFileAndNullPathFail) {
     EXPECT_EQ(WaveImageFromFile(nullptr), nullptr);
     WaveImageHeader header;
     EXPECT_FALSE(ReadWaveFileHeader(0, &header));
+}
+
+// A pipe hands a read only what has been written so far; FileRead goes on until it has all it asked for or the end.
+TEST_F(WaveFileTest, FileReadCollectsShortReadsUntilTheEnd) {
+    char folder[] = "/tmp/zorva-pipe-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string pipe = std::string(folder) + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = open(pipe.c_str(), O_WRONLY);
+        EXPECT_EQ(write(fd, "abcde", 5), 5);
+        usleep(50000);
+        EXPECT_EQ(write(fd, "fghij", 5), 5);
+        close(fd);
+    });
+    const FileHandle handle = FileOpen(pipe.c_str());
+    char bytes[16] = {};
+    EXPECT_EQ(FileRead(handle, bytes, sizeof bytes), 10u);
+    EXPECT_STREQ(bytes, "abcdefghij");
+    FileClose(handle);
+    writer.join();
+    unlink(pipe.c_str());
+    rmdir(folder);
 }
 
 TEST_F(WaveFileTest, HandleIsNeverZeroWithStandardInputClosed) {

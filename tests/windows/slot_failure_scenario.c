@@ -34,6 +34,9 @@ void RunSlotFailureScenario(void* const exports[EXPORT_COUNT]) {
     CHECK_EQ(api.Open(kSlotCount - 1, "no such sound.wav", NULL, 0), 0);
     CHECK_EQ(api.Open(kSlotCount - 1, "no such stream.mp3", NULL, 30), 0); /* below the shortest stream buffer */
     CHECK_EQ(api.Open(kSlotCount, "no such sound.wav", NULL, 0), 0);
+    /* An integer resource name that names no "WAVE" resource is no path: reading one would fault. */
+    CHECK_EQ(api.Open(kSlotCount - 1, (const char*)(uintptr_t)101, NULL, 0), 0);
+    CHECK_EQ(api.Open(kSlotCount - 1, (const char*)(uintptr_t)101, NULL, 100), 0);
     CheckSlotFails(&api, kSlotCount - 1);
 
     api.CloseAll();
