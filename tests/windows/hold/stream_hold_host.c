@@ -56,13 +56,13 @@ static void Expect(int condition, const char* what) {
     ++holdChecksFailed;
 }
 
-/* Both streams play, looping, until the damaged one has met its tail a few times. */
+/* Both streams play, looping, until the damaged one has just met its tail (its good part lasts one second). */
 static void PlayBoth(const ZRVA_FunctionTable* api, const char* good) {
     Expect(api->Open(0, DAMAGED_FILE, NULL, 50) == 1, "open of the damaged stream");
     Expect(api->Open(1, good, NULL, 50) == 1, "open of the good stream");
     Expect(api->Play(1, 1, 0) == 1, "play of the good stream");
     Expect(api->Play(0, 1, 0) == 1, "play of the damaged stream");
-    SleepMilliseconds(2500);
+    SleepMilliseconds(1300);
 }
 
 static void RunDamaged(const ZRVA_FunctionTable* api, const char* good) {
