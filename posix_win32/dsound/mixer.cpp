@@ -11,15 +11,15 @@ namespace {
 
 // Source frames converted per pass; a voice whose step would need more is mixed in several passes.
 constexpr size_t kSourceCapacity = 4096;
-// Scratch slot 0 holds the frame before the position, and the cubic kernel reads two frames past the last one.
-constexpr size_t kTapsBefore = 1;
-constexpr size_t kTapsAfter = 2;
+// The scratch holds the voice's history frames before its position and what the kernel reads past the last one.
+constexpr size_t kTapsBefore = kResamplerFramesBefore;
+constexpr size_t kTapsAfter = kResamplerFramesAfter;
 
 uint64_t StepFor(uint32_t sourceRate, uint32_t outputRate) { return (uint64_t(sourceRate) << 32) / outputRate; }
 
 } // namespace
 
-Mixer::Mixer(ResamplerKind resampler) : resampler(resampler) {
+Mixer::Mixer() {
     sourceLeft.resize(kTapsBefore + kSourceCapacity + kTapsAfter);
     sourceRight.resize(sourceLeft.size());
     SetOutputFormat(outputFormat);
@@ -108,18 +108,18 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
         float* mixA = mixLeft.data() + produced;
         float* mixB = stereoOut ? mixRight.data() + produced : mixA;
         if (voice.channels == 1 && stereoOut) {
-            AddChannel(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, rightGain, mixB);
+            ResampleAndAdd(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, rightGain, mixB);
         } else {
-            AddChannel(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, 0.0f, nullptr);
+            ResampleAndAdd(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, 0.0f, nullptr);
             if (voice.channels == 2)
-                AddChannel(sourceRight.data(), voice.fraction, step, count, rightGain, mixB, 0.0f, nullptr);
+                ResampleAndAdd(sourceRight.data(), voice.fraction, step, count, rightGain, mixB, 0.0f, nullptr);
         }
 
         uint64_t total = voice.fraction + count * step;
         if (reachesEnd) {
             Finish(voice);
         } else {
-            Advance(voice, total);
+            Advance(voice, total, sourceFrames);
         }
         produced += count;
     }
@@ -131,24 +131,45 @@ void Mixer::AdvanceSilently(Voice& voice, size_t frames, uint64_t step) {
         Finish(voice);
         return;
     }
-    Advance(voice, total);
+    Advance(voice, total, 0);
 }
 
-void Mixer::Advance(Voice& voice, uint64_t total) {
+void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered) {
     uint64_t advance = total >> 32;
     voice.fraction = static_cast<uint32_t>(total);
     if (advance == 0) return;
     uint64_t next = voice.frame + advance;
     if (voice.looping) next %= voice.frames;
     voice.frame = static_cast<uint32_t>(next);
-    // The frame just behind the new position lies at or past the old one, where the host does not write.
-    uint32_t behind = voice.frame == 0 ? voice.frames - 1 : voice.frame - 1;
-    if (voice.looping || voice.frame > 0) {
-        float right = 0.0f;
-        ReadPcmFrames(voice.memory, voice.bits, voice.channels, behind, 1, &voice.history[0], &right);
-        voice.history[1] = right;
-    } else {
-        voice.history[0] = voice.history[1] = 0.0f;
+    if (advance > gathered) {
+        ReloadHistory(voice);
+        return;
+    }
+    // The scratch already holds the frames behind the new position as they were mixed; the host may have
+    // rewritten the buffer behind the play cursor since.
+    memcpy(voice.history[0], sourceLeft.data() + advance, sizeof voice.history[0]);
+    memcpy(voice.history[1], sourceRight.data() + advance, sizeof voice.history[1]);
+}
+
+void Mixer::ReloadHistory(Voice& voice) {
+    // Before the start of a one-shot buffer there is silence; a looping one goes on from its end.
+    size_t written = 0;
+    int64_t first = int64_t(voice.frame) - int64_t(kTapsBefore);
+    if (!voice.looping && first < 0) {
+        written = size_t(-first);
+        std::fill_n(voice.history[0], written, int16_t(0));
+        std::fill_n(voice.history[1], written, int16_t(0));
+        first = 0;
+    }
+    while (first < 0)
+        first += voice.frames;
+    uint32_t frame = uint32_t(first);
+    while (written < kTapsBefore) {
+        size_t run = std::min<size_t>(kTapsBefore - written, voice.frames - frame);
+        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, voice.history[0] + written,
+                      voice.history[1] + written);
+        written += run;
+        frame = 0;
     }
 }
 
@@ -158,35 +179,30 @@ void Mixer::Finish(Voice& voice) {
     voice.playing = false;
     voice.frame = 0;
     voice.fraction = 0;
-    voice.history[0] = voice.history[1] = 0.0f;
+    voice.ClearHistory();
 }
 
 void Mixer::GatherSource(const Voice& voice, size_t count) {
-    float* left = sourceLeft.data();
-    float* right = sourceRight.data();
-    left[0] = voice.history[0];
-    right[0] = voice.history[1];
+    int16_t* left = sourceLeft.data();
+    int16_t* right = sourceRight.data();
+    std::copy_n(voice.history[0], kTapsBefore, left);
+    std::copy_n(voice.history[1], kTapsBefore, right);
     size_t written = 0;
     uint32_t frame = voice.frame;
     while (written < count) {
         size_t run = std::min<size_t>(count - written, voice.frames - frame);
-        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + 1 + written, right + 1 + written);
+        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + kTapsBefore + written,
+                      right + kTapsBefore + written);
         written += run;
         frame += static_cast<uint32_t>(run);
         if (frame < voice.frames) continue;
         if (!voice.looping) {
             // Past the end of a one-shot buffer there is silence.
-            std::fill(left + 1 + written, left + 1 + count, 0.0f);
-            std::fill(right + 1 + written, right + 1 + count, 0.0f);
+            std::fill(left + kTapsBefore + written, left + kTapsBefore + count, int16_t(0));
+            std::fill(right + kTapsBefore + written, right + kTapsBefore + count, int16_t(0));
             return;
         }
         frame = 0;
     }
 }
-
-void Mixer::AddChannel(const float* source, uint32_t fraction, uint64_t step, size_t frames, float gainA, float* mixA,
-                       float gainB, float* mixB) const {
-    ResampleAndAdd(resampler, source, fraction, step, frames, gainA, mixA, gainB, mixB);
-}
-
 } // namespace posix_win32

@@ -15,7 +15,7 @@ namespace posix_win32 {
 
 class Mixer {
   public:
-    explicit Mixer(ResamplerKind resampler = ResamplerKind::Cubic);
+    Mixer();
 
     // Guards the voice list, every voice's control state and the output format. Render holds it for one block at a
     // time (at most 10 ms of audio), so a control change takes effect from the next block on.
@@ -39,16 +39,16 @@ class Mixer {
     void MixBlock(size_t frames);
     void MixVoice(Voice& voice, size_t frames);
     void AdvanceSilently(Voice& voice, size_t frames, uint64_t step);
-    void Advance(Voice& voice, uint64_t total);
+    // Moves the voice `total` (32.32 frames) on. With `gathered` frames of its source in the scratch, the new
+    // history comes from there; otherwise it is read again from the buffer.
+    void Advance(Voice& voice, uint64_t total, size_t gathered);
     void Finish(Voice& voice);
-    // Converts `count` frames from the voice's position on into the source scratch, behind its history frame.
+    // Converts `count` frames from the voice's position on into the source scratch, behind its history frames.
     void GatherSource(const Voice& voice, size_t count);
-    // Resamples one source channel from the scratch and adds it to `mixA` and, when not null, to `mixB`.
-    void AddChannel(const float* source, uint32_t fraction, uint64_t step, size_t frames, float gainA, float* mixA,
-                    float gainB, float* mixB) const;
+    // Reads the frames behind the voice's position from its buffer into its history.
+    static void ReloadHistory(Voice& voice);
 
     std::mutex stateMutex;
-    ResamplerKind resampler;
     PcmFormat outputFormat;
     size_t blockFrames = 0;
     float masterVolume = 1.0f;
@@ -58,7 +58,7 @@ class Mixer {
     std::vector<Voice*> voices;
     // Planar block buffers, sized by SetOutputFormat so that mixing allocates nothing.
     std::vector<float> mixLeft, mixRight;
-    std::vector<float> sourceLeft, sourceRight;
+    std::vector<int16_t> sourceLeft, sourceRight;
 };
 
 } // namespace posix_win32

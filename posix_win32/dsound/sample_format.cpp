@@ -1,12 +1,10 @@
 #include "dsound/sample_format.h"
 
 #include <math.h>
+#include <string.h>
 
 namespace posix_win32 {
 namespace {
-
-constexpr float kScale16 = 1.0f / 32768.0f;
-constexpr float kScale8 = 1.0f / 128.0f;
 
 int16_t ToPcm16(float sample) {
     float scaled = sample * 32768.0f;
@@ -24,30 +22,30 @@ uint8_t ToPcm8(float sample) {
 
 } // namespace
 
-void ReadPcmFrames(const uint8_t* memory, uint16_t bits, uint16_t channels, uint32_t frame, size_t count, float* left,
-                   float* right) {
+void ReadPcmFrames(const uint8_t* memory, uint16_t bits, uint16_t channels, uint32_t frame, size_t count,
+                   int16_t* left, int16_t* right) {
     if (bits == 16) {
         // Buffer memory is allocated as 16-bit samples, so whole frames are aligned 16-bit objects.
         const int16_t* samples = reinterpret_cast<const int16_t*>(memory) + size_t(frame) * channels;
         if (channels == 1) {
-            for (size_t i = 0; i < count; ++i)
-                left[i] = samples[i] * kScale16;
+            memcpy(left, samples, count * sizeof(int16_t));
         } else {
             for (size_t i = 0; i < count; ++i) {
-                left[i] = samples[2 * i] * kScale16;
-                right[i] = samples[2 * i + 1] * kScale16;
+                left[i] = samples[2 * i];
+                right[i] = samples[2 * i + 1];
             }
         }
         return;
     }
     const uint8_t* samples = memory + size_t(frame) * channels;
+    auto widen = [](uint8_t sample) { return static_cast<int16_t>((int(sample) - 128) * 256); };
     if (channels == 1) {
         for (size_t i = 0; i < count; ++i)
-            left[i] = (int(samples[i]) - 128) * kScale8;
+            left[i] = widen(samples[i]);
     } else {
         for (size_t i = 0; i < count; ++i) {
-            left[i] = (int(samples[2 * i]) - 128) * kScale8;
-            right[i] = (int(samples[2 * i + 1]) - 128) * kScale8;
+            left[i] = widen(samples[2 * i]);
+            right[i] = widen(samples[2 * i + 1]);
         }
     }
 }

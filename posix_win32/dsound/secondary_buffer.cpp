@@ -158,7 +158,7 @@ HRESULT SecondaryBuffer::SetCurrentPosition(DWORD newPosition) {
     std::lock_guard lock(device.DeviceMixer().StateMutex());
     voice.frame = newPosition / format.nBlockAlign;
     voice.fraction = 0;
-    voice.history[0] = voice.history[1] = 0.0f;
+    voice.ClearHistory();
     return DS_OK;
 }
 

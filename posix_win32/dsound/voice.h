@@ -2,6 +2,9 @@
 #pragma once
 
 #include <stdint.h>
+#include <string.h>
+
+#include "dsound/resampler.h"
 
 namespace posix_win32 {
 
@@ -21,9 +24,11 @@ struct Voice {
     // Play position: whole frames and a 32-bit binary fraction of one.
     uint32_t frame = 0;
     uint32_t fraction = 0;
-    // The frame before `frame`, per channel, kept so that the host may rewrite everything behind the play cursor
-    // while the interpolator still needs it.
-    float history[2] = {};
+    // The frames before `frame`, per channel and oldest first, kept so that the host may rewrite everything behind
+    // the play cursor while the resampler still reads it.
+    int16_t history[2][kResamplerFramesBefore] = {};
+
+    void ClearHistory() { memset(history, 0, sizeof history); }
 };
 
 } // namespace posix_win32
