@@ -8,7 +8,7 @@ packages=(
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine32:i386 wine64
     libsdl2-dev libmpg123-dev libopenal-dev
-    sox valgrind clang libclang-rt-14-dev
+    sox lame valgrind clang libclang-rt-14-dev
 )
 
 installed() { [[ $(dpkg-query -W -f='${Status}' "$1" 2>/dev/null) == "install ok installed" ]]; }

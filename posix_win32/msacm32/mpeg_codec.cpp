@@ -84,6 +84,8 @@ class MpegLayer3CodecImpl final : public AcmCodec {
         // The output is forced to the format's channel count: a mono file described as stereo comes out as stereo.
         const int encoding = format.nChannels == 1 ? MPG123_MONO : MPG123_STEREO;
         mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+        // Plain frames, as the Windows codecs decode them: trimming an encoder's delay and padding is the caller's.
+        mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
         mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimit, 0);
         if (mpg123_format_none(handle) != MPG123_OK ||
             mpg123_format(handle, format.nSamplesPerSec, encoding, MPG123_ENC_SIGNED_16) != MPG123_OK ||

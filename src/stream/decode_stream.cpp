@@ -124,7 +124,8 @@ DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATE
     };
 
     MpegProbeResult probe;
-    if (MpegFormatProbe(file, &probe)) {
+    const BOOL isMpeg = MpegFormatProbe(file, &probe);
+    if (isMpeg) {
         dataStart = probe.audioStart;
         dataLength = probe.audioLength;
         sourceFormat = CopyMpegFormat(probe.format);
@@ -174,6 +175,14 @@ DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATE
     stream->dataLength = dataLength;
     stream->sourceRead = 0;
     stream->carryOver = 0;
+    stream->isMpeg = isMpeg;
+    if (isMpeg) {
+        const BYTE firstHeader[4] = {BYTE(probe.headerWord), BYTE(probe.headerWord >> 8), BYTE(probe.headerWord >> 16),
+                                     BYTE(probe.headerWord >> 24)};
+        // An encoder's information frame is no sound: the codec never sees it.
+        stream->sourceRead = static_cast<LONG>(MpegTimelineOpen(&stream->timeline, firstHeader, probe.gapless));
+        FileSeek(file, static_cast<LONG>(dataStart) + stream->sourceRead, FileFromStart);
+    }
     if (outFormat) memcpy(outFormat, pcmFormat, sizeof(WAVEFORMATEX));
     return stream;
 }
@@ -210,8 +219,25 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
         const DWORD got = FileRead(stream->file, header.pbSrc, toRead);
         header.cbSrcLength = got;
         header.cbSrcLengthUsed = got;
+        if (stream->isMpeg)
+            MpegTimelineFollow(&stream->timeline, header.pbSrc, static_cast<DWORD>(stream->sourceRead), got);
         stream->sourceRead += static_cast<LONG>(got);
         if (acm->acmStreamConvert(stream->acmStream, &header, 0) != MMSYSERR_NOERROR) break;
+        BOOL soundEnded = FALSE;
+        if (stream->isMpeg && header.cbDstLengthUsed > 0) {
+            // Samples outside the sound (an encoder's delay and padding, a primed decoder's output) are dropped
+            // here; the bound below still counts the conversion as one that yielded.
+            const WORD blockAlign = stream->pcmFormat->nBlockAlign;
+            const DWORD kept = MpegTimelineKeep(&stream->timeline, header.pbDst, header.cbDstLengthUsed / blockAlign,
+                                                blockAlign, &soundEnded);
+            silentSource = 0;
+            header.cbDstLengthUsed = kept * blockAlign;
+            if (soundEnded) stream->sourceRead = static_cast<LONG>(stream->dataLength);
+            if (kept == 0) {
+                if (soundEnded) break;
+                continue;
+            }
+        }
         // A conversion may take source in and give nothing yet (an MPEG info frame, a decoder filling up); only
         // an empty conversion with no source left is the end of the data.
         if (header.cbDstLengthUsed == 0) {
@@ -240,6 +266,8 @@ BOOL DecodeStreamRewind(DecodeStream* stream, DWORD offset) {
     // Restarting block-coded data (PCM frames, ADPCM blocks) anywhere but at a block boundary yields noise.
     const WORD blockAlign = stream->sourceFormat->nBlockAlign;
     if (blockAlign > 1) offset -= offset % blockAlign;
+    // MPEG restarts on a whole frame, with the decoder primed on the frames before it.
+    if (stream->isMpeg) offset = MpegTimelineRewind(&stream->timeline, stream->file, stream->dataStart, offset);
     acm->acmStreamUnprepareHeader(stream->acmStream, &stream->header, 0);
     stream->header.cbSrcLength = stream->sourceCapacity;
     acm->acmStreamPrepareHeader(stream->acmStream, &stream->header, 0);
@@ -258,6 +286,7 @@ void DecodeStreamClose(DecodeStream* stream) {
         }
     }
     if (stream->file) FileClose(stream->file);
+    if (stream->isMpeg) MpegTimelineClose(&stream->timeline);
     free(stream->sourceFormat);
     free(stream->pcmFormat);
     free(stream);

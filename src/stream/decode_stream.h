@@ -5,6 +5,7 @@
 #include <mmreg.h>
 #include <msacm.h>
 
+#include "stream/mpeg_timeline.h"
 #include "wave/file_access.h"
 
 // One heap block: this record, then the source buffer (sourceCapacity bytes), then the destination buffer
@@ -20,6 +21,8 @@ struct DecodeStream {
     DWORD dataLength; // bytes of audio data from dataStart
     LONG sourceRead;  // next source byte to read, counted from dataStart
     LONG carryOver;   // bytes of the last conversion's output not delivered yet
+    BOOL isMpeg;
+    MpegTimeline timeline; // MPEG data only
 };
 
 // A new malloc block holding a `formatTag` format that the compression manager suggests for `sourceFormat`, or null.

@@ -2,23 +2,14 @@
 
 #include <string.h>
 
+#include "stream/mpeg_frames.h"
+
 namespace {
 
 constexpr DWORD kTailTagBytes = 128;
 constexpr WORD kCodecDelay = 1393;
-
-// Indexed by [MPEG-1 = 0, MPEG-2 = 1][sample-rate index]; index 3 is reserved.
-constexpr DWORD kSampleRateTable[2][4] = {{44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}};
-
-// kbit/s, indexed by [MPEG-1 = 0, MPEG-2 = 1][layer - 1][bit-rate index]; index 0 (free format) and 15 give 0.
-constexpr WORD kBitRateTable[2][3][16] = {
-    {{0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448, 0},
-     {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384, 0},
-     {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 0}},
-    {{0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0},
-     {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160, 0}},
-};
+// The largest Layer III frame: 320 kbit/s at 32 kHz.
+constexpr DWORD kLargestInfoFrame = 1441;
 
 DWORD ReadLeadingTagSize(const BYTE h[10]) {
     return ((h[6] & 0x7Fu) << 21 | (h[7] & 0x7Fu) << 14 | (h[8] & 0x7Fu) << 7 | (h[9] & 0x7Fu)) + 10;
@@ -31,6 +22,16 @@ DWORD ReadTailTag(FileHandle file, DWORD fileLength, DWORD audioStart, BYTE tail
     const DWORD got = FileRead(file, tailBytes, kTailTagBytes);
     const bool isTag = got == kTailTagBytes && memcmp(tailBytes, "TAG", 3) == 0;
     return isTag && fileLength - kTailTagBytes > audioStart ? kTailTagBytes : 0;
+}
+
+// The first frame read whole when it is small enough to be an information frame; all zero otherwise.
+MpegGaplessInfo ReadFirstFrameGaplessInfo(FileHandle file, DWORD audioStart, DWORD audioLength, const BYTE header[4]) {
+    BYTE bytes[kLargestInfoFrame];
+    MpegFrameHeader frame;
+    if (!ReadMpegFrameHeader(header, &frame) || frame.bytes > sizeof bytes || frame.bytes > audioLength) return {};
+    if (FileSeek(file, static_cast<LONG>(audioStart), FileFromStart) == -1) return {};
+    if (FileRead(file, bytes, frame.bytes) < frame.bytes) return {};
+    return ReadMpegGaplessInfo(bytes, frame.bytes);
 }
 
 } // namespace
@@ -65,9 +66,9 @@ BOOL MpegFormatProbe(FileHandle file, MpegProbeResult* result) {
     const DWORD layerField = probe.headerWord >> 9 & 3;
     if (layerField == 0) return FALSE;
     const DWORD layer = 4 - layerField;
-    const DWORD sampleRate = kSampleRateTable[version][probe.headerWord >> 18 & 3];
+    const DWORD sampleRate = MpegSampleRate(version, probe.headerWord >> 18);
     if (sampleRate == 0) return FALSE;
-    const DWORD bitRate = kBitRateTable[version][layer - 1][probe.headerWord >> 20 & 15];
+    const DWORD bitRate = MpegBitRate(version, layer, probe.headerWord >> 20);
     // An MPEG-2 Layer III frame holds 576 samples, half of MPEG-1's 1152, so its block is half as long.
     const DWORD blockFactor = version == 0 ? 144000 : 72000;
 
@@ -83,6 +84,7 @@ BOOL MpegFormatProbe(FileHandle file, MpegProbeResult* result) {
     format.nBlockSize = static_cast<WORD>(bitRate * blockFactor / sampleRate);
     format.nFramesPerBlock = 1;
     format.nCodecDelay = kCodecDelay;
+    probe.gapless = ReadFirstFrameGaplessInfo(file, probe.audioStart, probe.audioLength, frame);
 
     if (result) *result = probe;
     return TRUE;

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <mmreg.h>
 
+#include "stream/mpeg_frames.h"
 #include "wave/file_access.h"
 
 struct MpegProbeResult {
@@ -14,6 +15,7 @@ struct MpegProbeResult {
     BYTE tailBytes[128]; // the last 128 bytes as read (zero where the file had none)
     DWORD leadingTagSize;
     MPEGLAYER3WAVEFORMAT format;
+    MpegGaplessInfo gapless; // the encoder's information frame at audioStart, if the first frame is one
 };
 
 // TRUE when the file starts (after an optional leading tag) with an accepted frame header; `result` may be null.

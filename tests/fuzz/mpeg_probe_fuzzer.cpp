@@ -1,5 +1,5 @@
 // MpegFormatProbe on an input held as a file: the answer must not depend on whether a result is asked for, and an
-// accepted file must really hold the frame header the result describes.
+// accepted file must really hold the frame header the result describes, and any information frame and tag it read.
 #include "fuzz_file.h"
 #include "stream/mpeg_format_probe.h"
 #include "wave_model.h"
@@ -30,5 +30,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (result.tailTagSize) FUZZ_CHECK(memcmp(data + size - 128, "TAG", 3) == 0);
     FUZZ_CHECK(result.format.wfx.wFormatTag == 0x55 && result.format.wfx.nChannels == 2);
     FUZZ_CHECK(result.format.wfx.nSamplesPerSec != 0);
+    // An information frame is a whole frame inside the audio data, and its tag is trusted only when it fits.
+    const MpegGaplessInfo& gapless = result.gapless;
+    FUZZ_CHECK(gapless.infoFrameBytes <= result.audioLength);
+    if (!gapless.infoFrameBytes) FUZZ_CHECK(!gapless.trimmable && gapless.frameCount == 0);
+    if (gapless.infoFrameBytes) FUZZ_CHECK(memcmp(data + result.audioStart, "\xFF", 1) == 0);
+    if (gapless.trimmable) {
+        MpegFrameHeader header;
+        FUZZ_CHECK(ReadMpegFrameHeader(data + result.audioStart, &header));
+        FUZZ_CHECK(gapless.encoderDelay + gapless.encoderPadding <
+                   static_cast<unsigned long long>(gapless.frameCount) * header.samples);
+    }
     return 0;
 }

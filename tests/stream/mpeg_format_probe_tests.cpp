@@ -4,6 +4,7 @@
 #include <stdio.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -180,3 +181,34 @@ TEST_F(MpegFormatProbeTest, NoResultStillAnswers) {
 }
 
 } // namespace
+
+// lame's information frame at 128 kbit/s: 417 bytes, "Info" after the side information, 78 frames, and a LAME tag of
+// 576 samples of delay and 1,080 of padding.
+TEST_F(MpegFormatProbeTest, AnInformationFrameAndItsLameTagAreReadAndImplausibleOnesAreNotTrusted) {
+    Bytes info = Frame(0xFF, 0xFB, 0x90, 0x64, 417);
+    const BYTE tag[] = {'I', 'n', 'f', 'o', 0, 0, 0, 1, 0, 0, 0, 78};
+    std::copy(std::begin(tag), std::end(tag), info.begin() + 36);
+    const BYTE lame[] = {'L', 'A', 'M', 'E', '3', '.', '1', '0', '0'};
+    std::copy(std::begin(lame), std::end(lame), info.begin() + 48);
+    info[48 + 21] = 576 >> 4, info[48 + 22] = (576 & 15) << 4 | 1080 >> 8, info[48 + 23] = 1080 & 255;
+    ASSERT_TRUE(Probe(Concat(info, Frame(0xFF, 0xFB, 0x90, 0x64, 418))));
+    EXPECT_EQ(result.gapless.infoFrameBytes, 417u);
+    EXPECT_EQ(result.gapless.frameCount, 78u);
+    EXPECT_EQ(result.gapless.encoderDelay, 576u);
+    EXPECT_EQ(result.gapless.encoderPadding, 1080u);
+    EXPECT_TRUE(result.gapless.trimmable);
+    EXPECT_EQ(result.audioStart, 0u) << "the probe's answers stay as they were";
+
+    info[47] = 1; // one frame cannot hold 1,656 samples of delay and padding
+    ASSERT_TRUE(Probe(Concat(info, Frame(0xFF, 0xFB, 0x90, 0x64, 418))));
+    EXPECT_EQ(result.gapless.infoFrameBytes, 417u);
+    EXPECT_FALSE(result.gapless.trimmable);
+
+    info[48] = 'X'; // no LAME tag: the frame is still no sound, but nothing says what to trim
+    ASSERT_TRUE(Probe(Concat(info, Frame(0xFF, 0xFB, 0x90, 0x64, 418))));
+    EXPECT_EQ(result.gapless.infoFrameBytes, 417u);
+    EXPECT_FALSE(result.gapless.trimmable);
+
+    ASSERT_TRUE(Probe(Frame(0xFF, 0xFB, 0x90, 0x64, 1000)));
+    EXPECT_EQ(result.gapless.infoFrameBytes, 0u);
+}

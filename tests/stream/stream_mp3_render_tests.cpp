@@ -1,58 +1,111 @@
-// An MP3 file through the whole stream path: open, play looping, 10 s of lock-step render, close; the samples equal
-// a decode stream of the same file read half by half the way a looping slot's fills read it.
+// A looping MP3 through the whole stream path against libmpg123's own gapless decode of the same file: 2.000 s of a
+// 441 Hz sine (882 whole periods) encoded by lame with its information frame and LAME tag, so a perfect loop is one
+// continuous sine. Looping from 0 plays the file's 88,200 samples again and again; looping from inside the data
+// goes on, after the first pass, with the gapless decode from the first frame at or after the offset.
+#include <math.h>
+#include <stdlib.h>
+
+#include <mpg123.h>
+
+#include <algorithm>
 #include <string>
 
-#include "stream/decode_stream.h"
+#include "hostile/hostile_inputs.h"
 #include "stream_render_support.h"
 
 using namespace stream_render;
 
-class StreamMp3RenderTest : public StreamRenderFixture {
+namespace {
+
+constexpr size_t kSoundFrames = 88200;
+// lame's delay before the sound (576) and every decoder's (529): the frame grid of the gapless decode is shifted so.
+constexpr size_t kGridShift = 576 + 529;
+constexpr size_t kFrameSamples = 1152;
+
+// The tagged MP3, made once by lame from a sine the test writes.
+std::string TaggedSineMp3() {
+    static const std::string path = [] {
+        Frames sine(kSoundFrames * kChannels);
+        for (size_t i = 0; i < kSoundFrames; ++i)
+            sine[2 * i] = sine[2 * i + 1] = static_cast<int16_t>(lrint(16000 * sin(2 * M_PI * 441.0 * i / 44100)));
+        wave_bytes::TemporaryFile wav(wave_bytes::CanonicalWave(AsBytes(sine)));
+        const std::string mp3 = std::string(wav.path()) + ".mp3";
+        const std::string command = std::string(ZORVA_LAME) + " --quiet -b 128 " + wav.path() + " " + mp3;
+        EXPECT_EQ(system(command.c_str()), 0) << command;
+        return mp3;
+    }();
+    return path;
+}
+
+// libmpg123's decode of the whole file with its gapless trimming: the sound and nothing else.
+Frames GaplessDecode(const std::string& path) {
+    const wave_bytes::Bytes file = hostile::ReadWholeFile(path);
+    mpg123_init();
+    mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+    mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);
+    mpg123_format_none(handle);
+    mpg123_format(handle, 44100, MPG123_STEREO, MPG123_ENC_SIGNED_16);
+    mpg123_open_feed(handle);
+    Frames pcm;
+    int16_t block[4608];
+    size_t done = 0;
+    int answer = mpg123_decode(handle, file.data(), file.size(), reinterpret_cast<unsigned char*>(block),
+                               sizeof block, &done);
+    for (;;) {
+        pcm.insert(pcm.end(), block, block + done / sizeof(int16_t));
+        if (answer != MPG123_OK && answer != MPG123_NEW_FORMAT) break;
+        answer = mpg123_decode(handle, nullptr, 0, reinterpret_cast<unsigned char*>(block), sizeof block, &done);
+    }
+    mpg123_delete(handle);
+    return pcm;
+}
+
+// The largest difference of any sample of `actual` from `expected` over the frames both hold.
+int LargestDifference(const Frames& actual, const Frames& expected) {
+    int largest = 0;
+    for (size_t i = 0; i < std::min(actual.size(), expected.size()); ++i)
+        largest = std::max(largest, abs(actual[i] - expected[i]));
+    return largest;
+}
+
+class StreamMp3LoopTest : public StreamRenderFixture {
   protected:
-    // What a looping slot's fills deliver: halves read one after the other, each completed from the loop offset when
-    // the data runs out.
-    static Frames LoopingReference(const char* path, unsigned ms, DWORD loopOffset, size_t frames) {
-        WAVEFORMATEX format{};
-        DecodeStream* stream = DecodeStreamOpen(path, ms, &format);
-        EXPECT_NE(stream, nullptr);
-        if (!stream) return {};
-        EXPECT_EQ(format.nSamplesPerSec, 44100u);
-        EXPECT_EQ(format.nChannels, 2u);
-        const size_t halfFrames = BufferFrames(ms) / 2;
-        Frames out;
-        Frames half(halfFrames * kChannels);
-        while (out.size() < frames * kChannels) {
-            const LONG wanted = static_cast<LONG>(halfFrames * kBytesPerFrame);
-            LONG got = DecodeStreamRead(stream, half.data(), wanted);
-            if (got < wanted) {
-                DecodeStreamRewind(stream, loopOffset);
-                got += DecodeStreamRead(stream, reinterpret_cast<uint8_t*>(half.data()) + got, wanted - got);
-            }
-            EXPECT_EQ(got, wanted);
-            Append(out, half);
-        }
-        DecodeStreamClose(stream);
-        out.resize(frames * kChannels);
+    Frames PlayLooping(DWORD loopOffset, size_t ticks) {
+        EXPECT_EQ(ZRVA_Open(1, TaggedSineMp3().c_str(), nullptr, 2000), 1u);
+        EXPECT_EQ(ZRVA_Play(1, 1, loopOffset), 1u);
+        Frames out = Ticks(ticks);
+        ZRVA_Close(1);
         return out;
     }
 };
 
-class StreamMp3LoopTest : public StreamMp3RenderTest, public ::testing::WithParamInterface<DWORD> {};
+} // namespace
 
-// Offset 8,000 restarts inside a frame, half a second into the data: the decoder must find the next frame again.
-TEST_P(StreamMp3LoopTest, TenSecondsOfALoopingMp3EqualTheDecodeStream) {
-    const DWORD loopOffset = GetParam();
-    const std::string path = ZORVA_FIXTURE_DIR "/mp3_cbr128_44k_stereo_tagged.mp3"; // 1 s
-    ASSERT_EQ(ZRVA_Open(1, path.c_str(), nullptr, 200), 1u);
-    ASSERT_EQ(ZRVA_Play(1, 1, loopOffset), 1u);
-    const Frames out = Ticks(1000);
-    EXPECT_TRUE(Playing(1));
-    ZRVA_Close(1);
-    EXPECT_EQ(soundDevice.slots[1].kind, Empty);
-
-    const Frames expected = LoopingReference(path.c_str(), 200, loopOffset, out.size() / kChannels);
-    EXPECT_EQ(FirstDifference(out, expected), -1);
-    EXPECT_FALSE(AllSilent(Slice(out, 9 * 44100, 44100))) << "still sounding in the tenth second";
+TEST_F(StreamMp3LoopTest, ALoopFromTheStartIsTheSoundAgainAndAgainWithNoGap) {
+    const Frames sound = GaplessDecode(TaggedSineMp3());
+    ASSERT_EQ(sound.size(), kSoundFrames * kChannels);
+    const Frames out = PlayLooping(0, 700); // three and a half passes
+    Frames expected;
+    while (expected.size() < out.size())
+        Append(expected, sound);
+    EXPECT_LE(LargestDifference(out, expected), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(LoopOffsets, StreamMp3LoopTest, ::testing::Values(0u, 8000u));
+TEST_F(StreamMp3LoopTest, ALoopFromInsideTheDataGoesOnFromTheNextFrameAsAStraightPlayWould) {
+    const Frames sound = GaplessDecode(TaggedSineMp3());
+    const Frames out = PlayLooping(8192, 700);
+    EXPECT_LE(LargestDifference(Slice(out, 0, kSoundFrames), sound), 2);
+    // After the first pass: the sound from a frame boundary of the decode, a little past byte 8,192 of 128 kbit/s.
+    const Frames afterSeam = Slice(out, kSoundFrames, 2000);
+    const auto found = std::search(sound.begin(), sound.end(), afterSeam.begin(), afterSeam.end());
+    ASSERT_NE(found, sound.end()) << "the loop does not go on with the sound";
+    const size_t restart = static_cast<size_t>(found - sound.begin()) / kChannels;
+    EXPECT_EQ((restart + kGridShift) % kFrameSamples, 0u) << restart;
+    EXPECT_GT(restart + kGridShift, (8192 - 417) / 418 * kFrameSamples);
+    EXPECT_LT(restart + kGridShift, (8192 - 417) / 417 * kFrameSamples + 2 * kFrameSamples);
+    const Frames loop = Slice(sound, restart, kSoundFrames - restart);
+    Frames expected = Slice(sound, 0, kSoundFrames);
+    while (expected.size() < out.size())
+        Append(expected, loop);
+    EXPECT_LE(LargestDifference(out, expected), 2);
+}

@@ -8,6 +8,9 @@
  *   expect gain MARK S1 E1 CH1 MARK S2 E2 CH2 DB
  *                                      the level of channel CH2 (L, R or LR) over [S2, E2] is DB above that of CH1
  *                                      over [S1, E1], within 1 dB
+ *   expect seams MARK START END PERIOD a steady tone on the left channel between START + 30 and END - 30 with no
+ *                                      silence over 1 ms and its phase jumping only every PERIOD ms (within 1 ms;
+ *                                      0: never), as a looping sound's seams do
  *
  * The host's clock and the capture's timeline differ by the output's latency (Wine mixes ahead, ALSA buffers); the
  * onsets of the reference beeps, played at known moments right after start-up, measure that offset once per run;
@@ -25,6 +28,8 @@
 #define ONSET_TOLERANCE_MS 30.0
 #define FREQUENCY_TOLERANCE 0.01
 #define GAIN_TOLERANCE_DB 1.0
+#define SEAM_GAP_MS 1.0
+#define SEAM_PERIOD_TOLERANCE_MS 1.0
 /* A gap shorter than this inside a sound is not its end: a tone's zero crossings are far shorter, and so is the
  * seam of a looping stream whose material fades out and in. */
 #define END_QUIET_MS 60.0
@@ -212,11 +217,46 @@ static int CheckGain(const Timeline* timeline, const ScriptLine* line) {
     return 1;
 }
 
+static int CheckSeams(const Timeline* timeline, const ScriptLine* line) {
+    double start = CaptureTime(timeline, line, line->tokens[2], line->tokens[3]) + ONSET_TOLERANCE_MS;
+    double end = CaptureTime(timeline, line, line->tokens[2], line->tokens[4]) - ONSET_TOLERANCE_MS;
+    double period = strtod(line->tokens[5], NULL);
+    ToneSeams seams;
+    FindToneSeams(timeline->capture, start, end, 0, &seams);
+    printf("    line %d: longest silence %.2f ms, %d phase jumps in %.1f..%.1f ms:", line->number,
+           seams.longestSilenceMs, seams.count, start, end);
+    for (int i = 0; i < seams.count; ++i)
+        printf(" %.1f", seams.atMs[i]);
+    printf("\n");
+    int ok = 1;
+    if (seams.longestSilenceMs > SEAM_GAP_MS) {
+        ReportFailure(timeline->runner, line, "a gap of %.2f ms", seams.longestSilenceMs);
+        ok = 0;
+    }
+    if (period == 0 && seams.count > 0) {
+        ReportFailure(timeline->runner, line, "the tone jumps at %.1f ms", seams.atMs[0]);
+        ok = 0;
+    }
+    if (period > 0 && seams.count < 2) {
+        ReportFailure(timeline->runner, line, "fewer than two seams to measure the period by");
+        ok = 0;
+    }
+    for (int i = 1; period > 0 && i < seams.count; ++i) {
+        if (fabs(seams.atMs[i] - seams.atMs[i - 1] - period) > SEAM_PERIOD_TOLERANCE_MS) {
+            ReportFailure(timeline->runner, line, "seams %.1f ms apart, expected %.1f",
+                          seams.atMs[i] - seams.atMs[i - 1], period);
+            ok = 0;
+        }
+    }
+    return ok;
+}
+
 static int CheckExpectation(const Timeline* timeline, const ScriptLine* line) {
     const char* kind = line->tokens[1];
     if (strcmp(kind, "sound") == 0 && line->count >= 5 && line->count <= 7) return CheckSound(timeline, line);
     if (strcmp(kind, "silence") == 0 && line->count == 5) return CheckSilence(timeline, line);
     if (strcmp(kind, "gain") == 0 && line->count == 11) return CheckGain(timeline, line);
+    if (strcmp(kind, "seams") == 0 && line->count == 6) return CheckSeams(timeline, line);
     ReportFailure(timeline->runner, line, "malformed expectation");
     return 0;
 }

@@ -1,6 +1,7 @@
 #include "capture_features.h"
 
 #include <math.h>
+#include <stdlib.h>
 
 static size_t FrameAt(const Capture* capture, double ms) {
     if (ms <= 0) return 0;
@@ -91,4 +92,36 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
     }
     if (crossings < 2) return 0;
     return (double)(crossings - 1) * capture->rate / (last - first);
+}
+
+static int CompareDoubles(const void* a, const void* b) {
+    double x = *(const double*)a, y = *(const double*)b;
+    return (x > y) - (x < y);
+}
+
+void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams) {
+    size_t first = FrameAt(capture, startMs), last = FrameAt(capture, endMs);
+    seams->longestSilenceMs = 0;
+    seams->count = 0;
+    size_t quietSince = first;
+    enum { kMostCrossings = 4096 };
+    static double crossings[kMostCrossings], periods[kMostCrossings];
+    int found = 0;
+    for (size_t frame = first; frame + 1 < last; ++frame) {
+        float here = capture->samples[frame * capture->channels + (unsigned)channel];
+        float next = capture->samples[(frame + 1) * capture->channels + (unsigned)channel];
+        if (fabsf(here) > SILENCE_AMPLITUDE) quietSince = frame + 1;
+        double quietMs = MsAt(capture, (double)(frame + 1 - quietSince));
+        if (quietMs > seams->longestSilenceMs) seams->longestSilenceMs = quietMs;
+        if (here < 0 && next >= 0 && found < kMostCrossings)
+            crossings[found++] = (double)frame + here / (here - next);
+    }
+    if (found < 3) return;
+    for (int i = 1; i < found; ++i)
+        periods[i - 1] = crossings[i] - crossings[i - 1];
+    qsort(periods, (size_t)(found - 1), sizeof periods[0], CompareDoubles);
+    double median = periods[(found - 1) / 2];
+    for (int i = 1; i < found && seams->count < 64; ++i)
+        if (fabs(crossings[i] - crossings[i - 1] - median) > median / 10)
+            seams->atMs[seams->count++] = MsAt(capture, crossings[i - 1]);
 }

@@ -24,4 +24,13 @@ double LevelDb(const Capture* capture, double startMs, double endMs, int channel
 double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel);
 double CaptureLengthMs(const Capture* capture);
 
+/* A steady tone's seams in [startMs, endMs) of one channel: the longest run of silence in it, and the moments where
+ * a period between rising zero crossings is more than a tenth off the median (a phase jump), up to `most`. */
+typedef struct ToneSeams {
+    double longestSilenceMs;
+    int count;
+    double atMs[64];
+} ToneSeams;
+void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams);
+
 #endif
