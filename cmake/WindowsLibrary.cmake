@@ -3,9 +3,10 @@
 # library itself when a device starts, so loading the DLL starts nothing.
 
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
-  set(ZORVA_DEF_FILE ${PROJECT_SOURCE_DIR}/src/ZORVA_Sound-x86.def)
+  set(ZORVA_DEF_FILE ${ZORVA_EXPORTS_DEF})
 else()
-  set(ZORVA_DEF_FILE ${PROJECT_SOURCE_DIR}/src/ZORVA_Sound-x64.def)
+  set(ZORVA_DEF_FILE ${CMAKE_CURRENT_BINARY_DIR}/ZORVA_Sound-x64.def)
+  zorva_write_undecorated_def(${ZORVA_DEF_FILE})
 endif()
 
 add_library(zorva_sound SHARED $<TARGET_OBJECTS:zorva_core> ${ZORVA_DEF_FILE})

@@ -54,17 +54,17 @@ ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_Open(uint32_t slot, const char* name, const 
 ZRVA_EXPORT void ZRVA_CALL ZRVA_Close(uint32_t slot) ZRVA_NOEXCEPT;
 ZRVA_EXPORT void ZRVA_CALL ZRVA_CloseAll(void) ZRVA_NOEXCEPT;
 ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_Play(uint32_t slot, uint32_t loop, uint32_t loopOffset) ZRVA_NOEXCEPT; /* 0 */
-ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_Pause(uint32_t slot) ZRVA_NOEXCEPT;                                     /* 0 */
-ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_Stop(uint32_t slot) ZRVA_NOEXCEPT;                                      /* 0 */
+ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_Pause(uint32_t slot) ZRVA_NOEXCEPT;                                    /* 0 */
+ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_Stop(uint32_t slot) ZRVA_NOEXCEPT;                                     /* 0 */
 ZRVA_EXPORT int32_t ZRVA_CALL ZRVA_GetPan(uint32_t slot) ZRVA_NOEXCEPT;               /* ZRVA_PAN_FAILURE */
 ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetPan(uint32_t slot, int32_t pan) ZRVA_NOEXCEPT; /* 0 */
 ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_GetFrequency(uint32_t slot) ZRVA_NOEXCEPT;        /* 0 */
-ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetFrequency(uint32_t slot, uint32_t frequency) ZRVA_NOEXCEPT; /* 0 */
-ZRVA_EXPORT int32_t ZRVA_CALL ZRVA_GetVolume(uint32_t slot) ZRVA_NOEXCEPT;                         /* 1 */
-ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetVolume(uint32_t slot, int32_t volume) ZRVA_NOEXCEPT;        /* 0 */
-ZRVA_EXPORT int32_t ZRVA_CALL ZRVA_GetDirectSoundVol(void) ZRVA_NOEXCEPT;                          /* 1 */
-ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetDirectSoundVol(int32_t volume) ZRVA_NOEXCEPT;               /* 0 */
-ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_GetTimePos(uint32_t slot) ZRVA_NOEXCEPT;                       /* 0 */
+ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetFrequency(uint32_t slot, uint32_t frequency) ZRVA_NOEXCEPT;  /* 0 */
+ZRVA_EXPORT int32_t ZRVA_CALL ZRVA_GetVolume(uint32_t slot) ZRVA_NOEXCEPT;                          /* 1 */
+ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetVolume(uint32_t slot, int32_t volume) ZRVA_NOEXCEPT;         /* 0 */
+ZRVA_EXPORT int32_t ZRVA_CALL ZRVA_GetDirectSoundVol(void) ZRVA_NOEXCEPT;                           /* 1 */
+ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetDirectSoundVol(int32_t volume) ZRVA_NOEXCEPT;                /* 0 */
+ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_GetTimePos(uint32_t slot) ZRVA_NOEXCEPT;                        /* 0 */
 ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetTimePos(uint32_t slot, uint32_t milliseconds) ZRVA_NOEXCEPT; /* 0 */
 ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_GetWaveTime(uint32_t slot) ZRVA_NOEXCEPT;                       /* 0 */
 ZRVA_EXPORT uint32_t ZRVA_CALL ZRVA_SetGlobalFocus(uint32_t flag) ZRVA_NOEXCEPT;                    /* 0 */

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
-# Configures, builds and tests every build of ZORVA_Sound: the native Linux library, and ZORVA_Sound.dll for
-# 32 and 64 bits (mingw-w64), whose tests run under Wine. Runs all three even when one fails; answers non-zero
-# when any configure, build or test failed.
+# Installs what is missing, then configures, builds and tests every build of ZORVA_Sound: the native Linux library,
+# and ZORVA_Sound.dll for 32 and 64 bits (mingw-w64), whose tests run under Wine. Runs all three even when one
+# fails; answers non-zero when any configure, build or test failed.
 #
 #   scripts/test-all.sh                      build trees build/native, build/win32, build/win64
 #   ZORVA_BUILD_PREFIX=build/ci- scripts/test-all.sh    build trees build/ci-native, build/ci-win32, ...
@@ -50,6 +50,7 @@ run_build() {
 }
 
 cd "$root" || exit 1
+"$root/scripts/install-packages.sh" || exit 1
 for build in $builds; do
     if ! run_build "$build"; then
         broken+=("$build")

@@ -21,8 +21,8 @@
 #include <AL/alc.h>
 #include <AL/alext.h>
 
-#include "dsound/control_gains.h"
-#include "dsound/mixer.h"
+#include "dsound/mixer/control_gains.h"
+#include "dsound/mixer/mixer.h"
 
 namespace {
 

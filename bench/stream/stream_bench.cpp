@@ -1,9 +1,10 @@
 // stream_bench: what the refills of a stream cost, and whether they keep up.
 //
 // cost: a 60 s 128 kbit/s MP3 streamed through the shortest (50 ms) and a 2000 ms buffer on the on-demand render.
-// The bench thread renders 10 ms (not timed: the mixer is not the stream path's cost) and then makes the timer's call itself,
-// StreamRefill with the slot's timer id, timing it; the prefill in ZRVA_Play is timed too. The total of all refills is
-// set against libmpg123 decoding the same file from a feed in 16,000-byte reads, best of five in the same run.
+// The bench thread renders 10 ms (not timed: the mixer is not the stream path's cost) and then makes the timer's call
+// itself, StreamRefill with the slot's timer id, timing it; the prefill in ZRVA_Play is timed too. The total of all
+// refills is set against libmpg123 decoding the same file from a feed in 16,000-byte reads, best of five in the same
+// run.
 //
 // underruns [SECONDS [BUFFER_MS [FILE]]]: a stream (by default the same MP3 through 50 ms) on the real-time WAV output
 // with the system timer, every core loaded by a busy loop; the recording is then compared with the data half by half.

@@ -7,8 +7,8 @@
 
 #include <dsound.h>
 
-#include "dsound/mixer.h"
-#include "dsound/output_device.h"
+#include "dsound/mixer/mixer.h"
+#include "dsound/outputs/output_device.h"
 
 namespace posix_win32 {
 

@@ -1,7 +1,7 @@
 #include "dsound/primary_buffer.h"
 
 #include "dsound/buffer_description.h"
-#include "dsound/control_gains.h"
+#include "dsound/mixer/control_gains.h"
 #include "dsound/direct_sound.h"
 #include "failure_value.h"
 
@@ -13,20 +13,9 @@ constexpr DWORD kPrimaryBlocks = 4;
 
 } // namespace
 
-PrimaryBuffer::PrimaryBuffer(DirectSoundDevice& device, DWORD flags) : device(device), flags(flags) {}
+PrimaryBuffer::PrimaryBuffer(DirectSoundDevice& device, DWORD flags) : BufferControls(device, flags) {}
 
 void PrimaryBuffer::HandOut() { AddRef(); }
-
-HRESULT PrimaryBuffer::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-        AddRef();
-        *object = static_cast<IDirectSoundBuffer*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
-}
 
 ULONG PrimaryBuffer::AddRef() {
     ULONG count = ++refCount;
@@ -43,8 +32,7 @@ ULONG PrimaryBuffer::Release() {
 
 DWORD PrimaryBuffer::BufferBytes() const {
     const PcmFormat& format = device.DeviceMixer().OutputFormat();
-    DWORD blockFrames = format.rate / 100 > 0 ? format.rate / 100 : 1;
-    return kPrimaryBlocks * blockFrames * format.BlockAlign();
+    return kPrimaryBlocks * format.BlockFrames() * format.BlockAlign();
 }
 
 HRESULT PrimaryBuffer::GetCaps(LPDSBCAPS caps) {
@@ -78,22 +66,6 @@ HRESULT PrimaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDWOR
     return DS_OK;
 }
 
-HRESULT PrimaryBuffer::GetVolume(LPLONG out) {
-    if (!out) return DSERR_INVALIDPARAM;
-    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    *out = volume;
-    return DS_OK;
-}
-
-HRESULT PrimaryBuffer::GetPan(LPLONG out) {
-    if (!out) return DSERR_INVALIDPARAM;
-    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    *out = pan;
-    return DS_OK;
-}
-
 HRESULT PrimaryBuffer::GetFrequency(LPDWORD out) {
     if (!out) return DSERR_INVALIDPARAM;
     return DSERR_CONTROLUNAVAIL;
@@ -104,8 +76,6 @@ HRESULT PrimaryBuffer::GetStatus(LPDWORD status) {
     *status = playing ? DSBSTATUS_PLAYING | DSBSTATUS_LOOPING : 0;
     return DS_OK;
 }
-
-HRESULT PrimaryBuffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
 
 // FIXME: writing the primary buffer directly (DSSCL_WRITEPRIMARY) is not served; the mix always owns it.
 HRESULT PrimaryBuffer::Lock(DWORD, DWORD, LPVOID* audio1, LPDWORD audioBytes1, LPVOID*, LPDWORD, DWORD) {
@@ -134,25 +104,7 @@ HRESULT PrimaryBuffer::SetFormat(LPCWAVEFORMATEX format) {
     });
 }
 
-HRESULT PrimaryBuffer::SetVolume(LONG newVolume) {
-    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    if (newVolume < DSBVOLUME_MIN || newVolume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    volume = newVolume;
-    ApplyMasterGains();
-    return DS_OK;
-}
-
-HRESULT PrimaryBuffer::SetPan(LONG newPan) {
-    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    if (newPan < DSBPAN_LEFT || newPan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    pan = newPan;
-    ApplyMasterGains();
-    return DS_OK;
-}
-
-void PrimaryBuffer::ApplyMasterGains() {
+void PrimaryBuffer::ApplyGains() {
     float left, right;
     PanToGains(pan, &left, &right);
     device.DeviceMixer().SetMasterGains(VolumeToGain(volume), left, right);

@@ -2,14 +2,14 @@
 
 #include <string.h>
 
-#include "dsound/control_gains.h"
+#include "dsound/mixer/control_gains.h"
 #include "dsound/direct_sound.h"
-#include "dsound/pcm_format.h"
+#include "dsound/mixer/pcm_format.h"
 
 namespace posix_win32 {
 
 SecondaryBuffer::SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& desc, DWORD bufferBytes)
-    : device(device), flags(desc.dwFlags), format(*desc.lpwfxFormat), bufferBytes(bufferBytes),
+    : BufferControls(device, desc.dwFlags), format(*desc.lpwfxFormat), bufferBytes(bufferBytes),
       memory(new int16_t[(bufferBytes + 1) / 2]), memoryBytes(reinterpret_cast<uint8_t*>(memory.get())) {
     // A new buffer holds silence in its own format.
     memset(memoryBytes, format.wBitsPerSample == 8 ? 0x80 : 0, bufferBytes);
@@ -32,17 +32,6 @@ SecondaryBuffer::~SecondaryBuffer() {
         device.DeviceMixer().RemoveVoice(&voice);
     }
     device.Release();
-}
-
-HRESULT SecondaryBuffer::QueryInterface(REFIID iid, void** object) {
-    if (!object) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
-        AddRef();
-        *object = static_cast<IDirectSoundBuffer*>(this);
-        return S_OK;
-    }
-    *object = nullptr;
-    return E_NOINTERFACE;
 }
 
 ULONG SecondaryBuffer::AddRef() { return ++refCount; }
@@ -85,22 +74,6 @@ HRESULT SecondaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDW
     return DS_OK;
 }
 
-HRESULT SecondaryBuffer::GetVolume(LPLONG out) {
-    if (!out) return DSERR_INVALIDPARAM;
-    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    *out = volume;
-    return DS_OK;
-}
-
-HRESULT SecondaryBuffer::GetPan(LPLONG out) {
-    if (!out) return DSERR_INVALIDPARAM;
-    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    *out = pan;
-    return DS_OK;
-}
-
 HRESULT SecondaryBuffer::GetFrequency(LPDWORD out) {
     if (!out) return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
@@ -116,8 +89,6 @@ HRESULT SecondaryBuffer::GetStatus(LPDWORD status) {
     if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
     return DS_OK;
 }
-
-HRESULT SecondaryBuffer::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
 
 // Lock takes no lock: the regions are the buffer's own memory, and the mixer reads only what lies between the play
 // and the write cursor (plus its own copy of the frame behind), so a slow fill elsewhere never stalls the device.
@@ -164,26 +135,9 @@ HRESULT SecondaryBuffer::SetCurrentPosition(DWORD newPosition) {
 
 HRESULT SecondaryBuffer::SetFormat(LPCWAVEFORMATEX) { return DSERR_INVALIDCALL; }
 
-HRESULT SecondaryBuffer::SetVolume(LONG newVolume) {
-    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    if (newVolume < DSBVOLUME_MIN || newVolume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-    float gain = VolumeToGain(newVolume);
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    volume = newVolume;
-    voice.volumeGain = gain;
-    return DS_OK;
-}
-
-HRESULT SecondaryBuffer::SetPan(LONG newPan) {
-    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    if (newPan < DSBPAN_LEFT || newPan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
-    float left, right;
-    PanToGains(newPan, &left, &right);
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    pan = newPan;
-    voice.leftPanGain = left;
-    voice.rightPanGain = right;
-    return DS_OK;
+void SecondaryBuffer::ApplyGains() {
+    voice.volumeGain = VolumeToGain(volume);
+    PanToGains(pan, &voice.leftPanGain, &voice.rightPanGain);
 }
 
 HRESULT SecondaryBuffer::SetFrequency(DWORD frequency) {

@@ -6,37 +6,33 @@
 
 #include <dsound.h>
 
-#include "dsound/voice.h"
+#include "dsound/buffer_controls.h"
+
+#include "dsound/mixer/voice.h"
 
 namespace posix_win32 {
 
 class DirectSoundDevice;
 
-class SecondaryBuffer final : public IDirectSoundBuffer {
+class SecondaryBuffer final : public BufferControls {
   public:
     // `desc` has been checked; `bufferBytes` is its size rounded to whole frames.
     SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& desc, DWORD bufferBytes);
     ~SecondaryBuffer() override;
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
 
     HRESULT STDMETHODCALLTYPE GetCaps(LPDSBCAPS caps) override;
     HRESULT STDMETHODCALLTYPE GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) override;
     HRESULT STDMETHODCALLTYPE GetFormat(LPWAVEFORMATEX format, DWORD sizeAllocated, LPDWORD sizeWritten) override;
-    HRESULT STDMETHODCALLTYPE GetVolume(LPLONG volume) override;
-    HRESULT STDMETHODCALLTYPE GetPan(LPLONG pan) override;
     HRESULT STDMETHODCALLTYPE GetFrequency(LPDWORD frequency) override;
     HRESULT STDMETHODCALLTYPE GetStatus(LPDWORD status) override;
-    HRESULT STDMETHODCALLTYPE Initialize(LPDIRECTSOUND device, LPCDSBUFFERDESC desc) override;
     HRESULT STDMETHODCALLTYPE Lock(DWORD offset, DWORD bytes, LPVOID* audio1, LPDWORD audioBytes1, LPVOID* audio2,
                                    LPDWORD audioBytes2, DWORD flags) override;
     HRESULT STDMETHODCALLTYPE Play(DWORD reserved, DWORD priority, DWORD flags) override;
     HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD newPosition) override;
     HRESULT STDMETHODCALLTYPE SetFormat(LPCWAVEFORMATEX format) override;
-    HRESULT STDMETHODCALLTYPE SetVolume(LONG volume) override;
-    HRESULT STDMETHODCALLTYPE SetPan(LONG pan) override;
     HRESULT STDMETHODCALLTYPE SetFrequency(DWORD frequency) override;
     HRESULT STDMETHODCALLTYPE Stop() override;
     HRESULT STDMETHODCALLTYPE Unlock(LPVOID audio1, DWORD audioBytes1, LPVOID audio2, DWORD audioBytes2) override;
@@ -44,9 +40,8 @@ class SecondaryBuffer final : public IDirectSoundBuffer {
 
   private:
     bool Holds(const void* region, DWORD bytes) const;
+    void ApplyGains() override;
 
-    DirectSoundDevice& device;
-    const DWORD flags;
     const WAVEFORMATEX format;
     const DWORD bufferBytes;
     std::atomic<ULONG> refCount{1};
@@ -56,8 +51,6 @@ class SecondaryBuffer final : public IDirectSoundBuffer {
     uint8_t* memoryBytes;
     // Guarded by the mixer's state mutex, like the voice.
     Voice voice;
-    LONG volume = 0;
-    LONG pan = 0;
 };
 
 } // namespace posix_win32

@@ -29,7 +29,7 @@ typedef struct timecaps_tag {
 } TIMECAPS, *LPTIMECAPS;
 
 typedef void(CALLBACK* LPTIMECALLBACK)(UINT timerId, UINT message, DWORD_PTR user, DWORD_PTR reserved1,
-                                        DWORD_PTR reserved2);
+                                       DWORD_PTR reserved2);
 
 typedef struct joyinfo_tag {
     UINT wXpos, wYpos, wZpos, wButtons;

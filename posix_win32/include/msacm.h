@@ -77,8 +77,8 @@ typedef struct tACMSTREAMHEADER {
 typedef struct tWAVEFILTER* LPWAVEFILTER;
 typedef struct tACMFORMATCHOOSEA* LPACMFORMATCHOOSEA;
 typedef struct tACMFORMATDETAILSA* LPACMFORMATDETAILSA;
-typedef BOOL(CALLBACK* ACMFORMATTAGENUMCBA)(HACMDRIVERID driverId, LPACMFORMATTAGDETAILSA details,
-                                             DWORD_PTR instance, DWORD support);
+typedef BOOL(CALLBACK* ACMFORMATTAGENUMCBA)(HACMDRIVERID driverId, LPACMFORMATTAGDETAILSA details, DWORD_PTR instance,
+                                            DWORD support);
 
 extern "C" {
 MMRESULT WINAPI acmMetrics(HACMOBJ object, UINT metric, LPVOID value);
@@ -89,9 +89,8 @@ MMRESULT WINAPI acmFormatSuggest(HACMDRIVER driver, LPWAVEFORMATEX source, LPWAV
 MMRESULT WINAPI acmFormatTagDetailsA(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, DWORD flags);
 MMRESULT WINAPI acmFormatTagEnumA(HACMDRIVER driver, LPACMFORMATTAGDETAILSA details, ACMFORMATTAGENUMCBA callback,
                                   DWORD_PTR instance, DWORD flags);
-MMRESULT WINAPI acmStreamOpen(LPHACMSTREAM stream, HACMDRIVER driver, LPWAVEFORMATEX source,
-                              LPWAVEFORMATEX destination, LPWAVEFILTER filter, DWORD_PTR callback,
-                              DWORD_PTR instance, DWORD flags);
+MMRESULT WINAPI acmStreamOpen(LPHACMSTREAM stream, HACMDRIVER driver, LPWAVEFORMATEX source, LPWAVEFORMATEX destination,
+                              LPWAVEFILTER filter, DWORD_PTR callback, DWORD_PTR instance, DWORD flags);
 MMRESULT WINAPI acmStreamClose(HACMSTREAM stream, DWORD flags);
 MMRESULT WINAPI acmStreamConvert(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags);
 MMRESULT WINAPI acmStreamPrepareHeader(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags);

@@ -22,5 +22,5 @@ const BuiltinModule& Msacm32Module();
 
 } // namespace posix_win32
 
-#define POSIX_WIN32_EXPORT(name) \
-    { #name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(&::name)) }
+#define POSIX_WIN32_EXPORT(name)                                                                                       \
+    { #name, reinterpret_cast < FARPROC>(reinterpret_cast <void (*)(void)>(&::name)) }

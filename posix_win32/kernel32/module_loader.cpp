@@ -97,7 +97,8 @@ extern "C" FARPROC WINAPI GetProcAddress(HMODULE module, LPCSTR procName) {
         LoadedModule* loaded = registry.FromHandle(module);
         if (!loaded || loaded->loadCount == 0 || !procName || IS_INTRESOURCE(procName)) return nullptr;
         if (loaded->hidden.count(procName)) return nullptr;
-        if (auto replaced = loaded->replaced.find(procName); replaced != loaded->replaced.end()) return replaced->second;
+        if (auto replaced = loaded->replaced.find(procName); replaced != loaded->replaced.end())
+            return replaced->second;
         const posix_win32::BuiltinModule& builtin = *loaded->module;
         for (size_t i = 0; i < builtin.exportCount; ++i)
             if (strcmp(builtin.exports[i].name, procName) == 0) return builtin.exports[i].address;

@@ -139,6 +139,7 @@ extern "C" BOOL WINAPI CloseHandle(HANDLE handle) {
 extern "C" DWORD WINAPI GetLastError(void) { return lastError; }
 
 extern "C" void WINAPI Sleep(DWORD milliseconds) {
-    struct timespec delay = {static_cast<time_t>(milliseconds / 1000), static_cast<long>(milliseconds % 1000) * 1000000};
+    struct timespec delay = {static_cast<time_t>(milliseconds / 1000),
+                             static_cast<long>(milliseconds % 1000) * 1000000};
     nanosleep(&delay, nullptr);
 }

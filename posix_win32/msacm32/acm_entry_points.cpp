@@ -114,7 +114,8 @@ extern "C" MMRESULT WINAPI acmStreamOpen(LPHACMSTREAM stream, HACMDRIVER driver,
         // Conversions run to completion inside acmStreamConvert: nothing is asynchronous, nothing is filtered.
         if (filter || callback || (flags & ACM_STREAMOPENF_ASYNC)) return ACMERR_NOTPOSSIBLE;
         std::unique_ptr<AcmStream> created;
-        if (MMRESULT answer = posix_win32::CreateAcmStream(source, destination, query ? nullptr : &created)) return answer;
+        if (MMRESULT answer = posix_win32::CreateAcmStream(source, destination, query ? nullptr : &created))
+            return answer;
         if (!query) *stream = posix_win32::RegisterAcmStream(std::move(created));
         return MMSYSERR_NOERROR;
     });

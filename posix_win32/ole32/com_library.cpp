@@ -37,8 +37,7 @@ extern "C" void WINAPI CoUninitialize(void) {
     if (posix_win32::comInitCount > 0) --posix_win32::comInitCount;
 }
 
-extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
-                                           LPVOID* object) {
+extern "C" HRESULT WINAPI CoCreateInstance(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, LPVOID* object) {
     return posix_win32::AnswerOr<HRESULT>(E_OUTOFMEMORY, [&]() -> HRESULT {
         if (!object) return E_POINTER;
         *object = nullptr;

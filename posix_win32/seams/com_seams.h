@@ -10,8 +10,8 @@ namespace posix_win32 {
 // The built-in class factory: DirectSound for CLSID_DirectSound, REGDB_E_CLASSNOTREG for anything else.
 HRESULT CreateBuiltinInstance(REFCLSID clsid, REFIID iid, void** object);
 
-using CreateInstanceHook = std::function<HRESULT(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid,
-                                                 void** object)>;
+using CreateInstanceHook =
+    std::function<HRESULT(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REFIID iid, void** object)>;
 // Replaces the factory behind CoCreateInstance; an empty hook restores the built-in one.
 void SetCreateInstanceHook(CreateInstanceHook hook);
 

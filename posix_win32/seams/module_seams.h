@@ -8,8 +8,7 @@ namespace posix_win32 {
 void FailModuleLoad(const char* module);
 void HideEntryPoint(const char* module, const char* name);
 void ReplaceEntryPoint(const char* module, const char* name, FARPROC replacement);
-template <typename Function>
-void ReplaceEntryPoint(const char* module, const char* name, Function replacement) {
+template <typename Function> void ReplaceEntryPoint(const char* module, const char* name, Function replacement) {
     ReplaceEntryPoint(module, name, reinterpret_cast<FARPROC>(reinterpret_cast<void (*)(void)>(replacement)));
 }
 // Loads not yet matched by a FreeLibrary.

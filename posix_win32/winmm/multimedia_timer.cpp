@@ -34,7 +34,7 @@ struct Timer {
 };
 
 class TimerService {
-public:
+  public:
     ~TimerService() {
         {
             std::lock_guard lock(mutex);
@@ -58,8 +58,7 @@ public:
     MMRESULT Kill(UINT id) {
         std::unique_lock lock(mutex);
         if (!timers.erase(id)) return MMSYSERR_INVALPARAM;
-        if (std::this_thread::get_id() != thread.get_id())
-            callbackDone.wait(lock, [&] { return runningId != id; });
+        if (std::this_thread::get_id() != thread.get_id()) callbackDone.wait(lock, [&] { return runningId != id; });
         wake.notify_all();
         return TIMERR_NOERROR;
     }
@@ -83,7 +82,7 @@ public:
         callbackDone.wait(lock, [&] { return runningId == 0 && !HasDueTimerLocked(); });
     }
 
-private:
+  private:
     std::mutex mutex;
     std::condition_variable wake;         // the timer thread: timers changed, clock moved, or stopping
     std::condition_variable callbackDone; // killers and the manual clock: a callback returned or none is due
@@ -112,9 +111,7 @@ private:
         return earliest;
     }
 
-    bool HasDueTimerLocked() {
-        return !timers.empty() && EarliestLocked()->second.deadline <= NowLocked();
-    }
+    bool HasDueTimerLocked() { return !timers.empty() && EarliestLocked()->second.deadline <= NowLocked(); }
 
     void Run() {
         RaisePriority();
@@ -129,8 +126,10 @@ private:
             const uint64_t now = NowLocked();
             if (earliest->second.deadline > now) {
                 callbackDone.notify_all();
-                if (manualClock) wake.wait(lock);
-                else wake.wait_for(lock, std::chrono::milliseconds(earliest->second.deadline - now));
+                if (manualClock)
+                    wake.wait(lock);
+                else
+                    wake.wait_for(lock, std::chrono::milliseconds(earliest->second.deadline - now));
                 continue;
             }
             const UINT id = earliest->first;
@@ -186,7 +185,8 @@ extern "C" MMRESULT WINAPI timeSetEvent(UINT delay, UINT, LPTIMECALLBACK callbac
     // Only function callbacks are served; every kill here waits for a running callback, as TIME_KILL_SYNCHRONOUS asks.
     if (flags & ~(TIME_PERIODIC | TIME_KILL_SYNCHRONOUS)) return 0;
     // A timer thread that cannot start, or a timer that cannot be stored, is a timer not made.
-    return posix_win32::AnswerOr<MMRESULT>(0, [&] { return Timers().Start(delay, callback, user, flags & TIME_PERIODIC); });
+    return posix_win32::AnswerOr<MMRESULT>(
+        0, [&] { return Timers().Start(delay, callback, user, flags & TIME_PERIODIC); });
 }
 
 extern "C" MMRESULT WINAPI timeKillEvent(UINT timerId) {

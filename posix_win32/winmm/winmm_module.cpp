@@ -6,9 +6,9 @@
 namespace posix_win32 {
 namespace {
 const ModuleExport winmmExports[] = {
-    POSIX_WIN32_EXPORT(timeGetTime),   POSIX_WIN32_EXPORT(timeBeginPeriod), POSIX_WIN32_EXPORT(timeEndPeriod),
-    POSIX_WIN32_EXPORT(timeGetDevCaps), POSIX_WIN32_EXPORT(timeSetEvent),   POSIX_WIN32_EXPORT(timeKillEvent),
-    POSIX_WIN32_EXPORT(joyGetNumDevs), POSIX_WIN32_EXPORT(joyGetPos),       POSIX_WIN32_EXPORT(joyGetPosEx),
+    POSIX_WIN32_EXPORT(timeGetTime),    POSIX_WIN32_EXPORT(timeBeginPeriod), POSIX_WIN32_EXPORT(timeEndPeriod),
+    POSIX_WIN32_EXPORT(timeGetDevCaps), POSIX_WIN32_EXPORT(timeSetEvent),    POSIX_WIN32_EXPORT(timeKillEvent),
+    POSIX_WIN32_EXPORT(joyGetNumDevs),  POSIX_WIN32_EXPORT(joyGetPos),       POSIX_WIN32_EXPORT(joyGetPosEx),
 };
 } // namespace
 

@@ -21,8 +21,8 @@ HWND startingWindow = nullptr;
 
 void CreateSlotEvents(DWORD slotCount) {
     for (DWORD i = 0; i < slotCount; ++i) {
-        char name[64];
-        snprintf(name, sizeof name, "ZORVA SoundEvent No%d", static_cast<int>(i));
+        char name[32];
+        SlotEventName(i, name);
         soundDevice.slotEvents[i] = CreateEventA(nullptr, TRUE, TRUE, name);
     }
 }

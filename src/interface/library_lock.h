@@ -8,7 +8,7 @@ void CreateLibraryLock();
 void DestroyLibraryLock();
 
 class LibraryLockGuard {
-public:
+  public:
     LibraryLockGuard();
     ~LibraryLockGuard();
     LibraryLockGuard(const LibraryLockGuard&) = delete;

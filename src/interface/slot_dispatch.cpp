@@ -5,8 +5,6 @@
 #include "static/static_slot.h"
 #include "stream/stream_slot.h"
 
-SoundDevice soundDevice;
-
 SoundSlot* SlotFor(DWORD slotNumber) {
     if (slotNumber >= soundDevice.slotCount || !soundDevice.slots) return nullptr;
     return &soundDevice.slots[slotNumber];
@@ -25,5 +23,6 @@ void CloseSlot(DWORD slotNumber) {
 
 void CloseAllSlots() {
     const DWORD count = soundDevice.slotCount;
-    for (DWORD i = 0; i < count; ++i) CloseSlot(i);
+    for (DWORD i = 0; i < count; ++i)
+        CloseSlot(i);
 }

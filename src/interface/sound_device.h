@@ -51,3 +51,7 @@ struct SoundDevice {
 };
 
 extern SoundDevice soundDevice;
+
+// The name of a slot's event, "ZORVA SoundEvent No" and the slot number: start-up creates it, the stream operations
+// and the refill open it by that name.
+void SlotEventName(DWORD slotNumber, char (&name)[32]);

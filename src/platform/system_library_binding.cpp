@@ -4,7 +4,7 @@ SystemLibraryBinding systemLibraries;
 
 namespace {
 
-#define ZORVA_BIND_ENTRY(name) \
+#define ZORVA_BIND_ENTRY(name)                                                                                         \
     if (!BindEntryPoint(module, #name, &table.name)) return FALSE;
 
 BOOL BindEntries(HMODULE module, ComEntryTable& table) {
@@ -49,8 +49,7 @@ void UnbindLibrary(LibraryBinding<Table>& binding, BeforeUnload beforeUnload) {
     binding.module = nullptr;
 }
 
-template <typename Table>
-const Table* EntriesOf(const LibraryBinding<Table>& binding) {
+template <typename Table> const Table* EntriesOf(const LibraryBinding<Table>& binding) {
     return binding.module ? &binding.table : nullptr;
 }
 
@@ -96,9 +95,7 @@ void UnbindAcmLibrary() {
     UnbindLibrary(systemLibraries.acm, [](const AcmEntryTable&) {});
 }
 
-BOOL BindSystemLibraries() {
-    return BindComLibrary() && BindTimerLibrary() && BindAcmLibrary();
-}
+BOOL BindSystemLibraries() { return BindComLibrary() && BindTimerLibrary() && BindAcmLibrary(); }
 
 void UnbindSystemLibraries() {
     UnbindAcmLibrary();

@@ -206,8 +206,8 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
 
     // Source taken in without any output is bounded per read: damaged data with no frame sync would otherwise be
     // read to its end in one call, holding the refill and every closer that waits for it.
-    const DWORD silentLimit = stream->sourceCapacity * 2 > kSilentSourceFloor ? stream->sourceCapacity * 2
-                                                                              : kSilentSourceFloor;
+    const DWORD silentLimit =
+        stream->sourceCapacity * 2 > kSilentSourceFloor ? stream->sourceCapacity * 2 : kSilentSourceFloor;
     DWORD silentSource = 0;
     LONG lastCopied = 0;
     while (remaining > 0) {

@@ -6,13 +6,13 @@
 // What one four-byte frame header says; `bytes` is 0 for a header this library does not play (MPEG 2.5, a reserved
 // layer or rate, free-format or forbidden bit rates).
 struct MpegFrameHeader {
-    int version;          // 0 for MPEG-1, 1 for MPEG-2 (the low sampling frequencies)
-    DWORD layer;          // 1, 2 or 3
-    DWORD sampleRate;     // Hz, 0 when reserved
-    DWORD bitRate;        // kbit/s, 0 for free format or forbidden
-    DWORD bytes;          // the whole frame with its header
-    DWORD samples;        // samples per channel the frame decodes to
-    DWORD channels;       // 1 or 2
+    int version;      // 0 for MPEG-1, 1 for MPEG-2 (the low sampling frequencies)
+    DWORD layer;      // 1, 2 or 3
+    DWORD sampleRate; // Hz, 0 when reserved
+    DWORD bitRate;    // kbit/s, 0 for free format or forbidden
+    DWORD bytes;      // the whole frame with its header
+    DWORD samples;    // samples per channel the frame decodes to
+    DWORD channels;   // 1 or 2
 };
 
 // The tables: sampling frequency by [MPEG-1 = 0, MPEG-2 = 1][rate index] (0 for the reserved index 3), bit rate in

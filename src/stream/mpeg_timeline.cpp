@@ -62,7 +62,8 @@ DWORD MpegTimelineOpen(MpegTimeline* timeline, const BYTE firstHeader[4], const 
     timeline->trimEnd = kUnknownEnd;
     if (!ReadMpegFrameHeader(firstHeader, &timeline->first)) return LoseTimeline(timeline, 0);
     if (gapless.trimmable) {
-        const unsigned long long samples = static_cast<unsigned long long>(gapless.frameCount) * timeline->first.samples;
+        const unsigned long long samples =
+            static_cast<unsigned long long>(gapless.frameCount) * timeline->first.samples;
         timeline->trimStart = gapless.encoderDelay + kDecoderDelay;
         if (samples + kDecoderDelay - gapless.encoderPadding < kUnknownEnd)
             timeline->trimEnd = static_cast<DWORD>(samples + kDecoderDelay - gapless.encoderPadding);

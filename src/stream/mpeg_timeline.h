@@ -9,18 +9,18 @@
 #include "wave/file_access.h"
 
 struct MpegTimeline {
-    BOOL following;          // FALSE until opened, and once the frames cannot be followed (damaged data)
-    BOOL positionKnown;      // outputPosition counts from the first audio frame
-    MpegFrameHeader first;   // the first audio frame's header: every frame followed must be of the same stream
-    DWORD audioFrom;         // data offset of the first audio frame, past an information frame
-    DWORD trimStart;         // output samples before the sound
-    DWORD trimEnd;           // output samples up to the sound's end; 0xFFFFFFFF when not known
-    DWORD outputPosition;    // output sample index of the next converted sample
-    DWORD deliverFrom;       // converted samples before this index are dropped
-    DWORD nextFrame;         // data offset of the next frame header to follow
-    DWORD nextFrameIndex;    // its index among the audio frames
-    BYTE lastBytes[3];       // the last three bytes followed, for a header that straddles two reads
-    DWORD* checkpoints;      // owned: the data offset of every kCheckpointSpacing-th audio frame followed so far
+    BOOL following;        // FALSE until opened, and once the frames cannot be followed (damaged data)
+    BOOL positionKnown;    // outputPosition counts from the first audio frame
+    MpegFrameHeader first; // the first audio frame's header: every frame followed must be of the same stream
+    DWORD audioFrom;       // data offset of the first audio frame, past an information frame
+    DWORD trimStart;       // output samples before the sound
+    DWORD trimEnd;         // output samples up to the sound's end; 0xFFFFFFFF when not known
+    DWORD outputPosition;  // output sample index of the next converted sample
+    DWORD deliverFrom;     // converted samples before this index are dropped
+    DWORD nextFrame;       // data offset of the next frame header to follow
+    DWORD nextFrameIndex;  // its index among the audio frames
+    BYTE lastBytes[3];     // the last three bytes followed, for a header that straddles two reads
+    DWORD* checkpoints;    // owned: the data offset of every kCheckpointSpacing-th audio frame followed so far
     DWORD checkpointCount;
     DWORD checkpointCapacity;
 };

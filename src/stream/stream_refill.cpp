@@ -1,6 +1,5 @@
 #include "stream/stream_refill.h"
 
-#include <stdio.h>
 #include <string.h>
 
 #include <atomic>
@@ -13,8 +12,8 @@ namespace {
 constexpr DWORD kRefillWaitMs = 5000;
 
 HANDLE OpenSlotEvent(DWORD slotNumber) {
-    char name[64];
-    snprintf(name, sizeof name, "ZORVA SoundEvent No%d", static_cast<int>(slotNumber));
+    char name[32];
+    SlotEventName(slotNumber, name);
     return OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
 }
 

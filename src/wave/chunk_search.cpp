@@ -7,10 +7,6 @@ namespace {
 constexpr DWORD kSearchWindowBytes = 16384;
 // Consecutive windows overlap by a tag's length, so a tag that straddles two windows is still seen whole.
 constexpr LONG kTagBytes = 4;
-
-bool HasRiffWaveTags(const BYTE* riffHeader) {
-    return memcmp(riffHeader, "RIFF", 4) == 0 && memcmp(riffHeader + 8, "WAVE", 4) == 0;
-}
 } // namespace
 
 BOOL FindChunk(FileHandle file, const char tag[4], ChunkHeader* header) {
@@ -48,25 +44,4 @@ void* ReadFormatChunk(FileHandle file) {
         return nullptr;
     }
     return body;
-}
-
-BOOL ReadWaveFileHeader(FileHandle file, WaveImageHeader* header) {
-    if (file == 0 || FileSeek(file, 0, FileFromStart) == -1) return FALSE;
-    BYTE riffHeader[12];
-    if (FileRead(file, riffHeader, sizeof riffHeader) < sizeof riffHeader || !HasRiffWaveTags(riffHeader)) return FALSE;
-
-    ChunkHeader format;
-    if (!FindChunk(file, "fmt ", &format)) return FALSE;
-    // Only the 16 PCM bytes are kept; a short read leaves zeros, never stale memory.
-    WAVEFORMATEX pcm;
-    memset(&pcm, 0, sizeof pcm);
-    FileRead(file, &pcm, kPcmFormatBytes);
-    if (format.size < kPcmFormatBytes || pcm.wFormatTag != WAVE_FORMAT_PCM) return FALSE;
-
-    ChunkHeader data;
-    if (!FindChunk(file, "data", &data)) return FALSE;
-    header->dataOffset = static_cast<DWORD>(FileTell(file));
-    header->dataSize = data.size;
-    header->format = pcm;
-    return TRUE;
 }

@@ -13,5 +13,3 @@ struct ChunkHeader {
 BOOL FindChunk(FileHandle file, const char tag[4], ChunkHeader* header);
 // The whole "fmt " body in a new malloc block, or null.
 void* ReadFormatChunk(FileHandle file);
-// Fills `header` from an open RIFF/WAVE file; TRUE on success.
-BOOL ReadWaveFileHeader(FileHandle file, WaveImageHeader* header);

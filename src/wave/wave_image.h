@@ -4,6 +4,8 @@
 #include <windows.h>
 #include <mmreg.h>
 
+#include "wave/file_access.h"
+
 // The PCM part of a "fmt " body that the readers keep: WAVEFORMATEX without cbSize.
 constexpr DWORD kPcmFormatBytes = 16;
 
@@ -24,6 +26,8 @@ const void* LockModuleResource(HMODULE module, LPCSTR name, LPCSTR type, DWORD* 
 
 WaveImage* WaveImageFromResource(HMODULE module, LPCSTR name);
 WaveImage* WaveImageFromFile(LPCSTR path);
+// Fills `header` from an open RIFF/WAVE file; TRUE on success.
+BOOL ReadWaveFileHeader(FileHandle file, WaveImageHeader* header);
 WaveImage* WaveImageFromMemory(const void* image);
 void FreeWaveImage(WaveImage* image);
 

@@ -1,8 +1,10 @@
 # Reads a DLL's export and import tables with objdump -p and compares them with what a host may rely on:
-# exactly the names in EXPECTED_EXPORTS, undecorated, and imports from the ALLOWED_IMPORTS DLLs only.
-# Usage: cmake -DOBJDUMP=... -DDLL=... -DEXPECTED_EXPORTS=file -DALLOWED_IMPORTS=a.dll,b.dll -DFORMAT=pei-i386 -P
+# exactly the names of the export list EXPORTS_DEF, undecorated, each declared in HEADER, and imports from the
+# ALLOWED_IMPORTS DLLs only.
+# Usage: cmake -DOBJDUMP=... -DDLL=... -DEXPORTS_DEF=file -DHEADER=file -DALLOWED_IMPORTS=a.dll,b.dll
+#        -DFORMAT=pei-i386 -P
 cmake_minimum_required(VERSION 3.25)
-foreach(required OBJDUMP DLL EXPECTED_EXPORTS ALLOWED_IMPORTS FORMAT)
+foreach(required OBJDUMP DLL EXPORTS_DEF HEADER ALLOWED_IMPORTS FORMAT)
   if(NOT DEFINED ${required})
     message(FATAL_ERROR "${required} not given")
   endif()
@@ -28,14 +30,22 @@ foreach(line IN LISTS export_lines)
 endforeach()
 list(SORT exports)
 
-file(STRINGS ${EXPECTED_EXPORTS} expected)
+set(ZORVA_EXPORTS_DEF ${EXPORTS_DEF})
+include(${CMAKE_CURRENT_LIST_DIR}/../../cmake/ZorvaExports.cmake)
+zorva_read_exports(expected bytes)
+file(READ ${HEADER} header)
+foreach(name IN LISTS expected)
+  if(NOT header MATCHES "ZRVA_CALL ${name}\\(" AND NOT header MATCHES "ZRVA_CDECL ${name}\\(")
+    message(FATAL_ERROR "${HEADER} declares no ${name}")
+  endif()
+endforeach()
 list(SORT expected)
 if(NOT exports STREQUAL expected)
   set(missing ${expected})
   list(REMOVE_ITEM missing ${exports})
   set(extra ${exports})
   list(REMOVE_ITEM extra ${expected})
-  message(FATAL_ERROR "export table differs from ${EXPECTED_EXPORTS}\n  missing: ${missing}\n  unexpected: ${extra}")
+  message(FATAL_ERROR "export table differs from ${EXPORTS_DEF}\n  missing: ${missing}\n  unexpected: ${extra}")
 endif()
 
 string(REGEX MATCHALL "DLL Name: [^\n]+" import_lines "${dump}")

@@ -21,11 +21,11 @@ struct ShownMessage {
 };
 
 class DeviceFixture : public ::testing::Test {
-public:
+  public:
     // The host's window, which owns any start-up message box even though the failed start has cleared it.
     static inline const ZRVA_WINDOW kHostWindow = reinterpret_cast<ZRVA_WINDOW>(0x1234);
 
-protected:
+  protected:
     FakeDeviceResults deviceResults;
     FakeDeviceLog deviceLog;
     std::vector<ShownMessage> messages;

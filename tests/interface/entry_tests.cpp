@@ -92,7 +92,8 @@ TEST_F(EntryTest, StreamLengthBelowFiftyMillisecondsLeavesTheSlotEmpty) {
 TEST(EntryTableTest, GetFunctionWritesExactlyTwentyOneEntriesInOrder) {
     void* table[ZRVA_FUNCTION_COUNT + 1];
     void* const sentinel = reinterpret_cast<void*>(0x5A5A5A5A);
-    for (void*& entry : table) entry = sentinel;
+    for (void*& entry : table)
+        entry = sentinel;
     ZRVA_GetFunction(table);
     EXPECT_EQ(table[ZRVA_FUNCTION_COUNT], sentinel);
     EXPECT_EQ(table[0], reinterpret_cast<void*>(&ZRVA_GetVersion));

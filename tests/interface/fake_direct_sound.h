@@ -15,7 +15,7 @@ struct FakeBufferResults {
 };
 
 class FakeSoundBuffer : public IDirectSoundBuffer {
-public:
+  public:
     explicit FakeSoundBuffer(const DSBUFFERDESC& desc, const FakeBufferResults& results)
         : desc(desc), results(results) {}
 
@@ -103,7 +103,7 @@ struct FakeDeviceLog {
 };
 
 class FakeDirectSound : public IDirectSound {
-public:
+  public:
     FakeDirectSound(const FakeDeviceResults& results, FakeDeviceLog& log) : results(results), log(log) {
         ++log.devicesCreated;
     }
@@ -122,8 +122,7 @@ public:
         }
         return left;
     }
-    HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
-                                                LPUNKNOWN) override {
+    HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer, LPUNKNOWN) override {
         log.buffersCreated.push_back(*desc);
         if ((desc->dwFlags & DSBCAPS_PRIMARYBUFFER) && FAILED(results.createPrimary)) return results.createPrimary;
         *buffer = new FakeSoundBuffer(*desc, results.buffers);

@@ -21,7 +21,7 @@ HRESULT WINAPI RefusingInitialise(LPVOID) { return E_OUTOFMEMORY; }
 void WINAPI CountingUninitialize() { ++platformCalls; }
 
 class LibraryBindingTest : public DeviceFixture {
-protected:
+  protected:
     void SetUp() override {
         DeviceFixture::SetUp();
         beginPeriodCalls = endPeriodCalls = platformCalls = 0;

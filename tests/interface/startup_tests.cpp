@@ -97,8 +97,7 @@ TEST_F(StartupTest, BindingFailureIsReportedCleanly) {
 }
 
 TEST_F(StartupTest, DeviceCreationFailureIsReportedCleanly) {
-    posix_win32::SetCreateInstanceHook(
-        [](REFCLSID, LPUNKNOWN, DWORD, REFIID, void**) { return REGDB_E_CLASSNOTREG; });
+    posix_win32::SetCreateInstanceHook([](REFCLSID, LPUNKNOWN, DWORD, REFIID, void**) { return REGDB_E_CLASSNOTREG; });
     ExpectCleanFailure(*this, StartDefault(), messages, kDeviceFailedMessage);
 }
 
@@ -174,8 +173,9 @@ TEST_F(StartupTest, SlotCountZeroStartsADeviceWithNoSlots) {
 TEST_F(StartupTest, EachSlotGetsASignalledNamedEvent) {
     ASSERT_EQ(StartDefault(3), 1u);
     for (int i = 0; i < 3; ++i) {
-        const std::string name = "ZORVA SoundEvent No" + std::to_string(i);
-        HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str());
+        char name[32];
+        SlotEventName(i, name);
+        HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
         ASSERT_NE(event, nullptr) << name;
         EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0);
         EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << "manual reset";

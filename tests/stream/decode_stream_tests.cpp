@@ -68,11 +68,6 @@ class DecodeStreamTest : public ::testing::Test {
         if (!scratchPath.empty()) unlink(scratchPath.c_str());
     }
 
-    void Rebind() {
-        UnbindAcmLibrary();
-        ASSERT_TRUE(BindAcmLibrary());
-    }
-
     // Reads in pieces of `pieceSize` until a read comes back short.
     Bytes ReadToEnd(LONG pieceSize) {
         Bytes all;

@@ -49,8 +49,8 @@ Frames GaplessDecode(const std::string& path) {
     Frames pcm;
     int16_t block[4608];
     size_t done = 0;
-    int answer = mpg123_decode(handle, file.data(), file.size(), reinterpret_cast<unsigned char*>(block),
-                               sizeof block, &done);
+    int answer =
+        mpg123_decode(handle, file.data(), file.size(), reinterpret_cast<unsigned char*>(block), sizeof block, &done);
     for (;;) {
         pcm.insert(pcm.end(), block, block + done / sizeof(int16_t));
         if (answer != MPG123_OK && answer != MPG123_NEW_FORMAT) break;

@@ -36,8 +36,8 @@ constexpr DWORD kHalf = kBufferBytes / 2;
 constexpr auto kRunAhead = std::chrono::milliseconds(200);
 
 bool EventIsSet(DWORD slot) {
-    char name[64];
-    snprintf(name, sizeof name, "ZORVA SoundEvent No%u", static_cast<unsigned>(slot));
+    char name[32];
+    SlotEventName(slot, name);
     HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
     const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
     CloseHandle(event);

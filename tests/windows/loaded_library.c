@@ -3,29 +3,9 @@
 #include <stdio.h>
 #include <windows.h>
 
+/* Made from the DLL's export list by the build: each name with its 32-bit argument count. */
 const ExportInfo exportInfo[EXPORT_COUNT] = {
-    {"ZRVA_GetVersion", 0},
-    {"ZRVA_Init", 6},
-    {"ZRVA_Release", 0},
-    {"ZRVA_Open", 4},
-    {"ZRVA_Close", 1},
-    {"ZRVA_CloseAll", 0},
-    {"ZRVA_Play", 3},
-    {"ZRVA_Pause", 1},
-    {"ZRVA_Stop", 1},
-    {"ZRVA_GetPan", 1},
-    {"ZRVA_SetPan", 2},
-    {"ZRVA_GetFrequency", 1},
-    {"ZRVA_SetFrequency", 2},
-    {"ZRVA_GetVolume", 1},
-    {"ZRVA_SetVolume", 2},
-    {"ZRVA_GetDirectSoundVol", 0},
-    {"ZRVA_SetDirectSoundVol", 1},
-    {"ZRVA_GetTimePos", 1},
-    {"ZRVA_SetTimePos", 2},
-    {"ZRVA_GetWaveTime", 1},
-    {"ZRVA_SetGlobalFocus", 1},
-    {"ZRVA_GetFunction", 1},
+#include "export_table.inc"
 };
 
 int LoadSoundLibrary(void* exports[EXPORT_COUNT]) {

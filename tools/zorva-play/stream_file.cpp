@@ -5,7 +5,10 @@
 #include <string.h>
 #include <strings.h>
 
+#include <algorithm>
 #include <vector>
+
+#include "stream/mpeg_frames.h"
 
 namespace {
 
@@ -46,37 +49,31 @@ size_t Id3v2Size(const std::vector<uint8_t>& bytes) {
     return 10 + body + ((bytes[5] & 0x10) ? 10 : 0);
 }
 
-bool IsFrameSync(const uint8_t* p) { return p[0] == 0xFF && (p[1] & 0xE0) == 0xE0; }
-
-// kbit/s of an MPEG audio frame header, 0 for a free or invalid one.
-unsigned FrameBitrate(const uint8_t* header) {
-    static const unsigned kMpeg1[3][15] = {
-        {0, 32, 64, 96, 128, 160, 192, 224, 256, 288, 320, 352, 384, 416, 448}, // Layer I
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320, 384},    // Layer II
-        {0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320},     // Layer III
-    };
-    static const unsigned kMpeg2[2][15] = {
-        {0, 32, 48, 56, 64, 80, 96, 112, 128, 144, 160, 176, 192, 224, 256}, // Layer I
-        {0, 8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160},      // Layers II and III
-    };
-    const unsigned version = (header[1] >> 3) & 3; // 3 MPEG-1, 2 MPEG-2, 0 MPEG-2.5
-    const unsigned layer = (header[1] >> 1) & 3;   // 3 Layer I, 2 Layer II, 1 Layer III
-    const unsigned index = header[2] >> 4;
-    if (version == 1 || layer == 0 || index == 15) return 0;
-    if (version == 3) return kMpeg1[3 - layer][index];
-    return kMpeg2[layer == 3 ? 0 : 1][index];
+bool IsFrameHeader(const uint8_t* p) {
+    MpegFrameHeader header;
+    return ReadMpegFrameHeader(p, &header);
 }
 
+// From the first frame: an encoder's information frame gives the frame count (and a LAME tag what is not sound);
+// otherwise the audio bytes over the first frame's bit rate.
 std::optional<double> MpegDuration(const FileHead& head) {
     const std::vector<uint8_t>& bytes = head.bytes;
     size_t start = Id3v2Size(bytes);
-    while (start + 4 <= bytes.size() && !(IsFrameSync(&bytes[start]) && FrameBitrate(&bytes[start])))
+    while (start + 4 <= bytes.size() && !IsFrameHeader(&bytes[start]))
         ++start;
     if (start + 4 > bytes.size()) return std::nullopt;
     const size_t end = head.fileSize - (head.endsWithId3v1 ? 128 : 0);
     if (end <= start) return std::nullopt;
-    // FIXME: a VBR file's Xing or VBRI header gives its frame count; the first frame's rate is only a guess.
-    return (end - start) * 8.0 / (FrameBitrate(&bytes[start]) * 1000.0);
+    MpegFrameHeader first;
+    ReadMpegFrameHeader(&bytes[start], &first);
+    const MpegGaplessInfo info =
+        ReadMpegGaplessInfo(&bytes[start], static_cast<DWORD>(std::min(bytes.size() - start, size_t(first.bytes))));
+    if (info.frameCount) {
+        const double samples = double(info.frameCount) * first.samples -
+                               (info.trimmable ? double(info.encoderDelay + info.encoderPadding) : 0.0);
+        return samples / first.sampleRate;
+    }
+    return (end - start) * 8.0 / (first.bitRate * 1000.0);
 }
 
 std::optional<double> WaveDuration(const FileHead& head) {
@@ -108,7 +105,7 @@ bool IsMpegAudioFile(const std::string& path) {
     if (!in) return false;
     const size_t got = fread(start, 1, sizeof start, in);
     fclose(in);
-    return got == sizeof start && (memcmp(start, "ID3", 3) == 0 || (IsFrameSync(start) && FrameBitrate(start)));
+    return got == sizeof start && (memcmp(start, "ID3", 3) == 0 || IsFrameHeader(start));
 }
 
 std::optional<double> EstimateDurationSeconds(const std::string& path) {

@@ -3,13 +3,14 @@
 #include <signal.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <string>
 #include <thread>
 
+#include "output_choice.h"
 #include "play_options.h"
+#include "progress_line.h"
 #include "stream_file.h"
 #include "zorva_sound.h"
 
@@ -32,14 +33,20 @@ int Fail(const std::string& reason) {
 // The mix format of the device; the library converts every sound to it.
 uint32_t StartDevice() { return ZRVA_Init(nullptr, 44100, 16, 2, 1, 0); }
 
-// Without a sound card the device cannot start; unless the user chose an output, render the sound into a WAV
-// file instead, so it can still be heard elsewhere.
+// Without a sound card there is nothing to play on; unless the user chose an output, the sound is rendered into a
+// WAV file instead, so it can still be heard elsewhere. A machine with neither a card nor a sound server is not
+// probed at all; a device that is there but fails to start is fallen back from.
 constexpr char kFallbackOutput[] = "zorva-play.wav";
 
 bool StartDeviceOrFallBack(const PlayOptions& options) {
+    const bool userChose = !options.output.empty() || getenv("ZORVA_OUTPUT");
+    if (!userChose && ChooseFileOutputWithoutSoundDevice(kFallbackOutput)) {
+        fprintf(stderr, "zorva-play: no sound device; rendering to %s instead\n", kFallbackOutput);
+        return StartDevice() != 0;
+    }
     if (StartDevice()) return true;
-    if (!options.output.empty() || getenv("ZORVA_OUTPUT")) return false;
-    fprintf(stderr, "zorva-play: no sound device could be opened; rendering to %s instead\n", kFallbackOutput);
+    if (userChose) return false;
+    fprintf(stderr, "zorva-play: the sound device could not be opened; rendering to %s instead\n", kFallbackOutput);
     setenv("ZORVA_OUTPUT", (std::string("wav:") + kFallbackOutput).c_str(), 1);
     return StartDevice() != 0;
 }
@@ -53,44 +60,39 @@ bool ApplyControls(const PlayOptions& options) {
 
 // Waits until the sound is over (its length has passed and the position stands still), Ctrl-C or --seconds.
 void WaitWhilePlaying(const PlayOptions& options, uint32_t length) {
-    const bool showProgress = isatty(STDOUT_FILENO);
+    ProgressLine progress;
     const auto start = std::chrono::steady_clock::now();
     uint32_t lastPosition = UINT32_MAX;
     while (!interrupted) {
         std::this_thread::sleep_for(kPollInterval);
         const uint32_t position = ZRVA_GetTimePos(kSlot);
-        if (showProgress) {
-            printf("\r%8u / %u ms ", position, length);
-            fflush(stdout);
-        }
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
+        // A one-shot buffer that has played out reads 0 again: it has been heard whole.
+        const bool over = !options.loop && elapsed.count() * 1000 >= length && position == lastPosition;
+        progress.Show((over ? length : position) / 1000.0, length / 1000.0, options.loop);
         if (options.seconds && elapsed.count() >= *options.seconds) break;
-        if (!options.loop && elapsed.count() * 1000 >= length && position == lastPosition) break;
+        if (over) break;
         lastPosition = position;
     }
-    if (showProgress) printf("\n");
+    progress.Finish();
 }
 
-// A stream has no position or length to ask for: show the time since play, and end a stream that does not loop
-// once its estimated length and one buffer more (what the buffer still held, then at most one silent half) passed.
-void WaitWhileStreaming(const PlayOptions& options, std::optional<double> estimate, uint32_t bufferMs) {
-    const bool showProgress = isatty(STDOUT_FILENO);
+// A stream has no position or length to ask for: the time since play stands against the length the file tells,
+// and a stream that does not loop ends once that has been heard, with a little more for the output's latency.
+constexpr double kPlayOutSeconds = 0.25;
+
+void WaitWhileStreaming(const PlayOptions& options, std::optional<double> length) {
+    ProgressLine progress;
     const auto start = std::chrono::steady_clock::now();
     std::optional<double> limit = options.seconds;
-    if (!limit && !options.loop && estimate) limit = *estimate + bufferMs / 1000.0;
+    if (!limit && !options.loop && length) limit = *length + kPlayOutSeconds;
     while (!interrupted) {
         std::this_thread::sleep_for(kPollInterval);
         const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - start;
-        if (showProgress) {
-            if (estimate)
-                printf("\r%8.1f s (about %.1f s) ", elapsed.count(), *estimate);
-            else
-                printf("\r%8.1f s ", elapsed.count());
-            fflush(stdout);
-        }
+        progress.Show(elapsed.count(), length, options.loop);
         if (limit && elapsed.count() >= *limit) break;
     }
-    if (showProgress) printf("\n");
+    progress.Finish();
 }
 
 int PlayStream(const PlayOptions& options, uint32_t bufferMs) {
@@ -104,7 +106,7 @@ int PlayStream(const PlayOptions& options, uint32_t bufferMs) {
     signal(SIGINT, OnInterrupt);
     if (!ZRVA_Play(kSlot, options.loop, options.loopOffset.value_or(0)))
         return Fail(options.file + ": the device would not play it");
-    WaitWhileStreaming(options, estimate, bufferMs);
+    WaitWhileStreaming(options, estimate);
     ZRVA_Stop(kSlot);
     ZRVA_Close(kSlot);
     ZRVA_Release();

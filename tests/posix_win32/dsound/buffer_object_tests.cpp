@@ -1,5 +1,5 @@
 #include "dsound_fixture.h"
-#include "dsound/resampler.h"
+#include "dsound/mixer/resampler.h"
 
 class BufferObjectTest : public DirectSoundFixture {
   protected:

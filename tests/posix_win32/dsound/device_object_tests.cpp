@@ -3,7 +3,7 @@
 
 #include <objbase.h>
 
-#include "dsound/output_device.h"
+#include "dsound/outputs/output_device.h"
 #include "dsound_fixture.h"
 
 class DeviceObjectTest : public ::testing::Test {

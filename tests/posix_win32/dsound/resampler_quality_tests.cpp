@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-#include "dsound/mixer.h"
+#include "dsound/mixer/mixer.h"
 
 namespace {
 

@@ -30,7 +30,7 @@ void CALLBACK RecordCall(UINT id, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) {
 }
 
 class MultimediaTimerTest : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override { posix_win32::UseManualTimerClock(); }
     void TearDown() override { posix_win32::UseSystemTimerClock(); }
 };
@@ -41,8 +41,9 @@ TEST_F(MultimediaTimerTest, PeriodicCallbacksRunAtAbsoluteDeadlinesOnTheTimerThr
     CallbackLog log;
     const UINT id = timeSetEvent(10, 0, &RecordCall, reinterpret_cast<DWORD_PTR>(&log), TIME_PERIODIC);
     ASSERT_NE(id, 0u);
-    for (int step = 0; step < 7; ++step) posix_win32::AdvanceTimerClock(3); // 21 ms in uneven steps
-    posix_win32::AdvanceTimerClock(19);                                     // 40 ms
+    for (int step = 0; step < 7; ++step)
+        posix_win32::AdvanceTimerClock(3); // 21 ms in uneven steps
+    posix_win32::AdvanceTimerClock(19);    // 40 ms
     EXPECT_EQ(timeKillEvent(id), TIMERR_NOERROR);
     posix_win32::AdvanceTimerClock(100);
     // Each callback sees the clock at or after its deadline, but the deadlines themselves never drift.

@@ -113,8 +113,7 @@ void FindToneSeams(const Capture* capture, double startMs, double endMs, int cha
         if (fabsf(here) > SILENCE_AMPLITUDE) quietSince = frame + 1;
         double quietMs = MsAt(capture, (double)(frame + 1 - quietSince));
         if (quietMs > seams->longestSilenceMs) seams->longestSilenceMs = quietMs;
-        if (here < 0 && next >= 0 && found < kMostCrossings)
-            crossings[found++] = (double)frame + here / (here - next);
+        if (here < 0 && next >= 0 && found < kMostCrossings) crossings[found++] = (double)frame + here / (here - next);
     }
     if (found < 3) return;
     for (int i = 1; i < found; ++i)

@@ -1,7 +1,7 @@
 // Real sound through an SDL2 audio device: SDL's callback thread pulls the mix.
 #include <SDL.h>
 
-#include "dsound/output_device.h"
+#include "dsound/outputs/output_device.h"
 
 namespace posix_win32 {
 namespace {
@@ -20,7 +20,7 @@ class SdlOutput final : public OutputDevice {
         wanted.freq = int(format.rate);
         wanted.format = format.bits == 8 ? AUDIO_U8 : AUDIO_S16SYS;
         wanted.channels = uint8_t(format.channels);
-        wanted.samples = PeriodFrames(format.rate);
+        wanted.samples = PeriodFrames(format);
         wanted.callback = &SdlOutput::Pull;
         wanted.userdata = this;
         blockAlign = format.BlockAlign();
@@ -46,10 +46,10 @@ class SdlOutput final : public OutputDevice {
     }
 
   private:
-    // A power of two near 10 ms, so one device period is about one mixing block.
-    static uint16_t PeriodFrames(uint32_t rate) {
+    // A power of two near a mixing block, so one device period is about one block.
+    static uint16_t PeriodFrames(const PcmFormat& format) {
         uint32_t frames = 64;
-        while (frames < rate / 100 && frames < 8192)
+        while (frames < format.BlockFrames() && frames < 8192)
             frames *= 2;
         return uint16_t(frames);
     }

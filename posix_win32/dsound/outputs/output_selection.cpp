@@ -3,7 +3,7 @@
 
 #include <atomic>
 
-#include "dsound/output_device.h"
+#include "dsound/outputs/output_device.h"
 #include "seams/sound_output.h"
 
 namespace posix_win32 {

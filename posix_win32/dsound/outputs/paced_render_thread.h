@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "dsound/mixer.h"
+#include "dsound/mixer/mixer.h"
 
 namespace posix_win32 {
 

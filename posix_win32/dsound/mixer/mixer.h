@@ -7,9 +7,9 @@
 #include <mutex>
 #include <vector>
 
-#include "dsound/pcm_format.h"
-#include "dsound/resampler.h"
-#include "dsound/voice.h"
+#include "dsound/mixer/pcm_format.h"
+#include "dsound/mixer/resampler.h"
+#include "dsound/mixer/voice.h"
 
 namespace posix_win32 {
 

@@ -13,6 +13,8 @@ struct PcmFormat {
     uint16_t bits = 8;
 
     uint16_t BlockAlign() const { return static_cast<uint16_t>(channels * bits / 8); }
+    // The mixer works in blocks of 10 ms: a control change is heard from the next one, and the outputs pace by it.
+    uint32_t BlockFrames() const { return rate / 100 > 0 ? rate / 100 : 1; }
 };
 
 inline PcmFormat PcmFormatOf(const WAVEFORMATEX& format) {

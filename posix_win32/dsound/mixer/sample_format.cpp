@@ -1,4 +1,4 @@
-#include "dsound/sample_format.h"
+#include "dsound/mixer/sample_format.h"
 
 #include <math.h>
 #include <string.h>
@@ -22,8 +22,8 @@ uint8_t ToPcm8(float sample) {
 
 } // namespace
 
-void ReadPcmFrames(const uint8_t* memory, uint16_t bits, uint16_t channels, uint32_t frame, size_t count,
-                   int16_t* left, int16_t* right) {
+void ReadPcmFrames(const uint8_t* memory, uint16_t bits, uint16_t channels, uint32_t frame, size_t count, int16_t* left,
+                   int16_t* right) {
     if (bits == 16) {
         // Buffer memory is allocated as 16-bit samples, so whole frames are aligned 16-bit objects.
         const int16_t* samples = reinterpret_cast<const int16_t*>(memory) + size_t(frame) * channels;

@@ -2,8 +2,8 @@
 #include <stdio.h>
 #include <string.h>
 
-#include "dsound/output_device.h"
-#include "dsound/paced_render_thread.h"
+#include "dsound/outputs/output_device.h"
+#include "dsound/outputs/paced_render_thread.h"
 
 namespace posix_win32 {
 namespace {

@@ -4,8 +4,8 @@
 #include <memory>
 #include <string>
 
-#include "dsound/mixer.h"
-#include "dsound/pcm_format.h"
+#include "dsound/mixer/mixer.h"
+#include "dsound/mixer/pcm_format.h"
 
 namespace posix_win32 {
 

@@ -1,4 +1,4 @@
-#include "dsound/paced_render_thread.h"
+#include "dsound/outputs/paced_render_thread.h"
 
 #include <chrono>
 
@@ -26,7 +26,7 @@ void PacedRenderThread::Stop() {
 
 void PacedRenderThread::Run(PcmFormat format) {
     using Clock = std::chrono::steady_clock;
-    const size_t blockFrames = format.rate / 100 > 0 ? format.rate / 100 : 1;
+    const size_t blockFrames = format.BlockFrames();
     std::vector<uint8_t> block(blockFrames * format.BlockAlign());
     // Deadlines come from the frame count, not from adding up sleeps, so the pace does not drift.
     const Clock::time_point start = Clock::now();

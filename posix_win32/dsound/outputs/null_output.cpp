@@ -1,6 +1,6 @@
 // Discards the mix at the real-time pace, so cursors move as on a machine with sound.
-#include "dsound/output_device.h"
-#include "dsound/paced_render_thread.h"
+#include "dsound/outputs/output_device.h"
+#include "dsound/outputs/paced_render_thread.h"
 
 namespace posix_win32 {
 namespace {

@@ -1,10 +1,10 @@
-#include "dsound/mixer.h"
+#include "dsound/mixer/mixer.h"
 
 #include <string.h>
 
 #include <algorithm>
 
-#include "dsound/sample_format.h"
+#include "dsound/mixer/sample_format.h"
 
 namespace posix_win32 {
 namespace {
@@ -31,8 +31,7 @@ void Mixer::RemoveVoice(Voice* voice) { voices.erase(std::remove(voices.begin(),
 
 void Mixer::SetOutputFormat(const PcmFormat& format) {
     outputFormat = format;
-    // Blocks of at most 10 ms bound how late a control change is heard.
-    blockFrames = std::max<size_t>(1, format.rate / 100);
+    blockFrames = format.BlockFrames();
     mixLeft.assign(blockFrames, 0.0f);
     mixRight.assign(blockFrames, 0.0f);
 }

@@ -4,7 +4,7 @@
 #include <stdint.h>
 #include <string.h>
 
-#include "dsound/resampler.h"
+#include "dsound/mixer/resampler.h"
 
 namespace posix_win32 {
 

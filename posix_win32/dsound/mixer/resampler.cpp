@@ -1,4 +1,4 @@
-#include "dsound/resampler.h"
+#include "dsound/mixer/resampler.h"
 
 #include <math.h>
 #include <stdlib.h>
@@ -25,7 +25,7 @@ constexpr float kSampleScale = 1.0f / 32768.0f;
 // 1.25 and then stretches with the ratio, so the passband does not shrink.
 constexpr int kBaseTaps = 32;
 constexpr double kCutoff = 0.5 * 1.0; // cycles per source sample at a ratio of 1
-constexpr double kKaiserBeta = 8.6;     // about 76 dB of stopband
+constexpr double kKaiserBeta = 8.6;   // about 76 dB of stopband
 constexpr double kUnstretchedRatio = 1.25;
 // A ratio r above 1 uses the cutoff of the next power of 2^(1/8) at or above it, up to 4; beyond, the lowest one.
 constexpr int kLevelsPerOctave = 8;
@@ -242,8 +242,8 @@ size_t SincBy4(const Kernel& kernel, const int16_t* source, uint64_t& position, 
 // The same with AVX2, where the processor has it: eight taps at both phases in one instruction.
 template <int kTaps>
 __attribute__((target("avx2"))) size_t SincBy4Avx2(const Kernel& kernel, const int16_t* source, uint64_t& position,
-                                                   uint64_t step, size_t frames, float gainA, float* mixA,
-                                                   float gainB, float* mixB) {
+                                                   uint64_t step, size_t frames, float gainA, float* mixA, float gainB,
+                                                   float* mixB) {
     const int taps = kTaps ? kTaps : kernel.taps;
     size_t i = 0;
     for (; i + 4 <= frames; i += 4) {

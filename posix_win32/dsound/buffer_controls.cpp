@@ -1,0 +1,54 @@
+#include "dsound/buffer_controls.h"
+
+#include "dsound/direct_sound.h"
+
+namespace posix_win32 {
+
+HRESULT BufferControls::QueryInterface(REFIID iid, void** object) {
+    if (!object) return E_POINTER;
+    if (iid == IID_IUnknown || iid == IID_IDirectSoundBuffer) {
+        AddRef();
+        *object = static_cast<IDirectSoundBuffer*>(this);
+        return S_OK;
+    }
+    *object = nullptr;
+    return E_NOINTERFACE;
+}
+
+HRESULT BufferControls::GetVolume(LPLONG out) {
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    *out = volume;
+    return DS_OK;
+}
+
+HRESULT BufferControls::GetPan(LPLONG out) {
+    if (!out) return DSERR_INVALIDPARAM;
+    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    *out = pan;
+    return DS_OK;
+}
+
+HRESULT BufferControls::SetVolume(LONG newVolume) {
+    if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
+    if (newVolume < DSBVOLUME_MIN || newVolume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    volume = newVolume;
+    ApplyGains();
+    return DS_OK;
+}
+
+HRESULT BufferControls::SetPan(LONG newPan) {
+    if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
+    if (newPan < DSBPAN_LEFT || newPan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
+    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    pan = newPan;
+    ApplyGains();
+    return DS_OK;
+}
+
+HRESULT BufferControls::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
+
+} // namespace posix_win32

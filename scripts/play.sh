@@ -1,0 +1,11 @@
+#!/usr/bin/env bash
+# Installs what playing needs, builds zorva-play and plays a sound through the library: the bundled tone, or the
+# file and options given (zorva-play --help lists them). With no sound device it renders to zorva-play.wav.
+#   scripts/play.sh [FILE [OPTIONS...]]
+set -euo pipefail
+root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
+"$root/scripts/install-packages.sh" play >/dev/null
+cmake -S "$root" -B "$root/build/play" -DCMAKE_BUILD_TYPE=Release -DZORVA_BUILD_TESTS=OFF -DZORVA_WARNINGS_AS_ERRORS=OFF >/dev/null
+cmake --build "$root/build/play" --target zorva-play -j 2 >/dev/null
+(($# > 0)) || set -- "$root/samples/tone.wav"
+exec "$root/build/play/tools/zorva-play/zorva-play" "$@"
