@@ -238,8 +238,8 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
                 continue;
             }
         }
-        // A conversion may take source in and give nothing yet (an MPEG info frame, a decoder filling up); only
-        // an empty conversion with no source left is the end of the data.
+        // A conversion may take source in and give nothing yet (a decoder filling up); only an empty conversion
+        // with no source left is the end of the data.
         if (header.cbDstLengthUsed == 0) {
             if (got == 0) break;
             silentSource += got;
