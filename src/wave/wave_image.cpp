@@ -5,7 +5,7 @@
 
 WaveImage* AllocateWaveImage(const WaveImageHeader& header) {
     // A 32-bit process cannot hold every size a "data" field can claim; refuse instead of wrapping.
-    if (header.dataSize > SIZE_MAX - sizeof(WaveImage)) return nullptr;
+    if (static_cast<uint64_t>(header.dataSize) > uint64_t(SIZE_MAX) - sizeof(WaveImage)) return nullptr;
     auto* image = static_cast<WaveImage*>(malloc(sizeof(WaveImage) + header.dataSize));
     if (!image) return nullptr;
     image->header = header;
