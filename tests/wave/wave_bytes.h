@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "dsound/outputs/wave_header.h"
+
 namespace wave_bytes {
 
 using Bytes = std::vector<uint8_t>;
@@ -70,9 +72,19 @@ inline Bytes Riff(const std::vector<Bytes>& chunks) {
     return Chunk("RIFF", body);
 }
 
-// The canonical 44-byte-header file: RIFF, "fmt " of 16 bytes, "data".
+// The canonical 44-byte-header file: RIFF, "fmt " of 16 bytes, "data", with the header the WAV output writes.
 inline Bytes CanonicalWave(const Bytes& samples, const PcmFormat& format = {}) {
-    return Riff({Chunk("fmt ", FormatBody(format)), Chunk("data", samples)});
+    WAVEFORMATEX wave = {};
+    wave.wFormatTag = format.formatTag;
+    wave.nChannels = format.channels;
+    wave.nSamplesPerSec = format.samplesPerSec;
+    wave.nBlockAlign = static_cast<WORD>(format.channels * format.bitsPerSample / 8);
+    wave.nAvgBytesPerSec = format.samplesPerSec * wave.nBlockAlign;
+    wave.wBitsPerSample = format.bitsPerSample;
+    Bytes file(posix_win32::kWaveHeaderBytes);
+    posix_win32::WriteWaveHeader(wave, static_cast<uint32_t>(samples.size()), file.data());
+    Append(file, samples);
+    return file;
 }
 
 // A file in the temporary directory holding the given bytes, removed again with the object.

@@ -4,18 +4,13 @@
 
 #include "dsound/outputs/output_device.h"
 #include "dsound/outputs/paced_render_thread.h"
+#include "dsound/outputs/wave_header.h"
 
 namespace posix_win32 {
 namespace {
 
-constexpr uint32_t kHeaderBytes = 44;
 // RIFF sizes are 32-bit: past this the file keeps its length and the rest of the mix is dropped.
-constexpr uint32_t kMaxDataBytes = 0xFFFFFFFFu - kHeaderBytes;
-
-void PutLittleEndian(uint8_t* out, uint32_t value, int bytes) {
-    for (int i = 0; i < bytes; ++i)
-        out[i] = uint8_t(value >> (8 * i));
-}
+constexpr uint32_t kMaxDataBytes = 0xFFFFFFFFu - kWaveHeaderBytes;
 
 class WavFileOutput final : public OutputDevice {
   public:
@@ -49,19 +44,8 @@ class WavFileOutput final : public OutputDevice {
     }
 
     void WriteHeader() {
-        uint8_t header[kHeaderBytes];
-        memcpy(header, "RIFF", 4);
-        PutLittleEndian(header + 4, kHeaderBytes - 8 + dataBytes, 4);
-        memcpy(header + 8, "WAVEfmt ", 8);
-        PutLittleEndian(header + 16, 16, 4);
-        PutLittleEndian(header + 20, WAVE_FORMAT_PCM, 2);
-        PutLittleEndian(header + 22, format.channels, 2);
-        PutLittleEndian(header + 24, format.rate, 4);
-        PutLittleEndian(header + 28, format.rate * format.BlockAlign(), 4);
-        PutLittleEndian(header + 32, format.BlockAlign(), 2);
-        PutLittleEndian(header + 34, format.bits, 2);
-        memcpy(header + 36, "data", 4);
-        PutLittleEndian(header + 40, dataBytes, 4);
+        uint8_t header[kWaveHeaderBytes];
+        WriteWaveHeader(WaveFormatOf(format), dataBytes, header);
         fseek(file, 0, SEEK_SET);
         fwrite(header, 1, sizeof header, file);
         fseek(file, 0, SEEK_END);
