@@ -1,5 +1,6 @@
 #!/bin/sh
-# CI entry point: the whole native suite under ASan+UBSan and under TSan, then valgrind memcheck over the suites
+# CI entry point: the whole native suite under ASan+UBSan, the suites that run threads (streams and their refills,
+# the stress, the mixer, timers, events, start-up, hurried hosts) under TSan, then valgrind memcheck over the suites
 # that render through the platform's mixer end to end (static render, stream, hostile input).
 #
 # Both sanitizer test presets leave out installed_tree_consumers: it builds a plain host against the installed,

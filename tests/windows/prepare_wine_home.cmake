@@ -4,16 +4,11 @@
 # that the environment variable ZORVA_CAPTURE names, so each test captures into its own (CAPTURE otherwise).
 # Usage: cmake -DWINE_HOME=dir -DWINE=path -DWINEBOOT=path -DWINESERVER=path -DPACER=path -DCAPTURE=file.wav
 #        -P prepare_wine_home.cmake
-#        (or -DNULL_SOUND=ON instead of PACER and CAPTURE: a prefix whose sound goes nowhere)
 cmake_minimum_required(VERSION 3.25)
 file(MAKE_DIRECTORY ${WINE_HOME})
-if(NULL_SOUND)
-  # A prefix whose sound nobody listens to: ALSA's null device takes it, with no pipe or pacer to start.
-  file(WRITE ${WINE_HOME}/.asoundrc "pcm.!default { type null }\n")
-else()
-  # Wine's mix is float, which the file plugin's WAVE header would call integer PCM: the plug in front hands the
-  # file 32-bit integers instead.
-  file(WRITE ${WINE_HOME}/.asoundrc "pcm.!default {
+# Wine's mix is float, which the file plugin's WAVE header would call integer PCM: the plug in front hands the file
+# 32-bit integers instead.
+file(WRITE ${WINE_HOME}/.asoundrc "pcm.!default {
     type plug
     slave {
         pcm \"zorva_capture\"
@@ -27,7 +22,6 @@ pcm.zorva_capture {
     format \"wav\"
 }
 ")
-endif()
 # The server these start outlives them; given our pipes it would keep CTest waiting, so it gets a log file instead.
 set(log ${WINE_HOME}/wineserver.log)
 if(NOT EXISTS ${WINE_HOME}/prefix/system.reg)
