@@ -1,9 +1,10 @@
 #!/bin/sh
-# CI entry point: the whole native suite under ASan+UBSan, the suites that run threads (streams and their refills,
-# the stress, the mixer, timers, events, start-up, hurried hosts) under TSan, then valgrind memcheck over the suites
-# that render through the platform's mixer end to end (static render, stream, hostile input).
+# CI entry point: the native suite under ASan+UBSan (less the real-time scenarios, whose code the other suites run),
+# the suites that run threads (streams and their refills, the stress, the mixer, timers, events, start-up, hurried
+# hosts) under TSan, then valgrind memcheck over the suites that render through the platform's mixer end to end
+# (static render, stream, hostile input).
 #
-# Both sanitizer test presets leave out installed_tree_consumers: it builds a plain host against the installed,
+# The sanitizer test presets leave out installed_tree_consumers: it builds a plain host against the installed,
 # instrumented library, which no sanitizer runtime supports (the runtime must be linked into the executable).
 # allocator_may_return_null=1 lets a failed huge allocation return null as the C library's does, which the start-up
 # tests rely on; nothing is suppressed.
