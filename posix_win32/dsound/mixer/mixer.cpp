@@ -147,7 +147,7 @@ void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered) {
     // The scratch already holds the frames behind the new position as they were mixed; the host may have
     // rewritten the buffer behind the play cursor since.
     memcpy(voice.history[0], sourceLeft.data() + advance, sizeof voice.history[0]);
-    memcpy(voice.history[1], sourceRight.data() + advance, sizeof voice.history[1]);
+    if (voice.channels == 2) memcpy(voice.history[1], sourceRight.data() + advance, sizeof voice.history[1]);
 }
 
 void Mixer::ReloadHistory(Voice& voice) {
@@ -185,7 +185,7 @@ void Mixer::GatherSource(const Voice& voice, size_t count) {
     int16_t* left = sourceLeft.data();
     int16_t* right = sourceRight.data();
     std::copy_n(voice.history[0], kTapsBefore, left);
-    std::copy_n(voice.history[1], kTapsBefore, right);
+    if (voice.channels == 2) std::copy_n(voice.history[1], kTapsBefore, right);
     size_t written = 0;
     uint32_t frame = voice.frame;
     while (written < count) {
