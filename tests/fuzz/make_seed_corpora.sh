@@ -14,7 +14,7 @@ seed() { # seed <target> <bytes> <file>...
 }
 
 rm -rf "$out"
-for target in wave_memory_fuzzer wave_file_fuzzer wave_resource_fuzzer; do
+for target in wave_fuzzer; do
     seed $target 4096 "$fixtures"/*.wav "$sample"
     # A whole canonical WAVE (16 sample bytes) and the two chunks without any RIFF header.
     printf 'RIFF4\000\000\000WAVEfmt \020\000\000\000\001\000\002\000D\254\000\000\020\261\002\000\004\000\020\000data\020\000\000\000ABCDEFGHIJKLMNOP' \

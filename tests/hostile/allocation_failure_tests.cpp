@@ -10,7 +10,7 @@
 #include "seams/message_box_seams.h"
 #include "seams/sound_output.h"
 #include "seams/timer_clock.h"
-#include "wave/wave_bytes.h"
+#include "support/wave_bytes.h"
 #include "zorva_sound.h"
 
 namespace {
@@ -81,11 +81,12 @@ class AllocationFailureTest : public ::testing::Test {
         return succeeded;
     }
 
-    wave_bytes::Bytes image = wave_bytes::CanonicalWave(wave_bytes::Samples(4000));
+    std::vector<int16_t> samples = std::vector<int16_t>(44100 * 2, 1000);
+    wave_bytes::Bytes image = wave_bytes::CanonicalWave(samples.data(), 4000);
 };
 
 TEST_F(AllocationFailureTest, EveryFailedAllocationOfASessionIsAnsweredAndTheNextSessionRunsWhole) {
-    wave_bytes::TemporaryFile stream(wave_bytes::CanonicalWave(wave_bytes::Samples(44100 * 4)));
+    wave_bytes::TemporaryFile stream(wave_bytes::CanonicalWave(samples.data(), samples.size() * 2));
     constexpr int kCalls = 7;
     long failedAt = 0;
     for (;; ++failedAt) {

@@ -15,7 +15,7 @@
 
 #include "interface/sound_device.h"
 #include "seams/sound_output.h"
-#include "wave/wave_bytes.h"
+#include "support/wave_bytes.h"
 #include "zorva_sound.h"
 
 namespace {
@@ -43,7 +43,7 @@ wave_bytes::Bytes HalfSecondOfPcm() {
     wave_bytes::Bytes samples(44100 * 4 / 2);
     for (size_t i = 0; i < samples.size(); ++i)
         samples[i] = static_cast<uint8_t>(i * 13);
-    return wave_bytes::CanonicalWave(samples);
+    return wave_bytes::CanonicalWave(samples.data(), samples.size());
 }
 
 } // namespace

@@ -16,8 +16,9 @@ set(zorva_scenario_transcripts_dir ${zorva_scenario_dir}/../../differential/tran
 function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
   set(data_dir ${CMAKE_CURRENT_BINARY_DIR}/scenario-data)
   file(MAKE_DIRECTORY ${data_dir} ${capture_dir} ${CMAKE_CURRENT_BINARY_DIR}/transcripts)
+  file(GLOB fixtures ${PROJECT_SOURCE_DIR}/tests/fixtures/*.wav)
   foreach(sound ${PROJECT_SOURCE_DIR}/samples/tone.wav ${PROJECT_SOURCE_DIR}/tests/fixtures/mp3_cbr128_44k_stereo_tagged.mp3
-                ${PROJECT_SOURCE_DIR}/tests/fixtures/wav_pcm16_22k_stereo.wav)
+                ${fixtures})
     configure_file(${sound} ${data_dir} COPYONLY)
   endforeach()
   # The looping MP3: 2.000 s of a 441 Hz sine (882 whole periods) encoded by lame with its LAME tag.

@@ -12,5 +12,7 @@ double NowMilliseconds(void);
 void SleepMilliseconds(double milliseconds);
 /* The platform's name as transcripts and messages show it ("windows" or "portable"). */
 const char* PlatformName(void);
+/* Completes the capture once the script has run, where the host makes it itself; answers the failures found. */
+int FinishCapture(void);
 
 #endif

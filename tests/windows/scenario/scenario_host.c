@@ -195,6 +195,7 @@ int main(int argc, char** argv) {
         line.number = number;
         if (Tokenize(text, &line) > 0) RunLine(&runner, &line);
     }
+    runner.failures += FinishCapture();
     char captureBuffer[1024];
     CheckAudioExpectations(&runner, CapturePath(captureBuffer, sizeof captureBuffer));
 

@@ -1,0 +1,101 @@
+// The hand-shake between host calls and the refills on the timer thread: a refill holds only its own slot's
+// event, one whose timer was killed touches nothing, and a host call waits for the refill that ends a sound.
+#include <future>
+#include <thread>
+
+#include "stream/stream_refill.h"
+#include "support/render_session.h"
+
+using StreamHandshakeTest = RenderSession;
+
+namespace {
+
+bool EventIsSet(int slot) {
+    char name[32];
+    SlotEventName(slot, name);
+    HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+    const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+    CloseHandle(event);
+    return set;
+}
+
+} // namespace
+
+TEST_F(StreamHandshakeTest, EachRefillHoldsOnlyItsOwnSlotsEvent) {
+    ASSERT_EQ(Start(), 1u);
+    OpenStream(1, Ramp(44100), 100);
+    OpenStream(2, Ramp(44100), 100);
+    std::vector<std::pair<bool, bool>> seen; // events 1 and 2 set, at each Lock
+    script.hooks["Lock"] = [&] { seen.emplace_back(EventIsSet(1), EventIsSet(2)); };
+    ASSERT_EQ(ZRVA_Play(1, 0, 0), 1u);
+    ASSERT_EQ(ZRVA_Play(2, 0, 0), 1u);
+    Ticks(1); // each timer writes its second half
+    script.hooks.clear();
+    const std::vector<std::pair<bool, bool>> expected{{false, true}, {true, false}, {false, true}, {true, false}};
+    EXPECT_EQ(seen, expected) << "the prefills, then one timer call each";
+    EXPECT_TRUE(EventIsSet(1) && EventIsSet(2));
+}
+
+TEST_F(StreamHandshakeTest, ARefillOfAKilledTimerLeavesTheSlotAlone) {
+    ASSERT_EQ(Start(), 1u);
+    OpenStream(0, Ramp(44100), 100);
+    ASSERT_EQ(ZRVA_Play(0, 1, 0), 1u);
+    const UINT timerId = soundDevice.slots[0].timerId;
+    ASSERT_EQ(ZRVA_Stop(0), 1u);
+    int locks = 0;
+    script.hooks["Lock"] = [&] { ++locks; };
+    StreamRefill(timerId, 0, reinterpret_cast<DWORD_PTR>(&soundDevice.slots[0]), 0, 0);
+    EXPECT_EQ(locks, 0);
+    EXPECT_TRUE(EventIsSet(0));
+}
+
+// The refill that finds the data ended stops the buffer and kills its own timer; a Stop or Play arriving meanwhile
+// must wait for it rather than act on a slot half way through that.
+TEST_F(StreamHandshakeTest, StopAndPlayWaitForTheRefillThatEndsTheSound) {
+    ASSERT_EQ(Start(), 1u);
+    for (auto hostCall : {+[] { ZRVA_Stop(0); }, +[] { ZRVA_Play(0, 1, 0); }}) {
+        OpenStream(0, Ramp(100), 100); // shorter than a half: the prefill already ends the data
+        ASSERT_EQ(ZRVA_Play(0, 0, 0), 1u);
+        ASSERT_TRUE(soundDevice.slots[0].endOfData);
+        std::promise<void> stopReached;
+        std::atomic<bool> refillWorking{false}, stoppedWhileWorking{false};
+        int stops = 0;
+        script.hooks["Stop"] = [&] {
+            stoppedWhileWorking = stoppedWhileWorking || refillWorking;
+            if (++stops == 1) stopReached.set_value();
+        };
+        std::thread host;
+        script.hooks["Unlock"] = [&] {
+            if (host.joinable()) return;
+            refillWorking = true;
+            host = std::thread(hostCall);
+            stopReached.get_future().wait_for(std::chrono::milliseconds(200));
+            refillWorking = false;
+        };
+        Ticks(6);
+        ASSERT_TRUE(host.joinable());
+        host.join();
+        script.hooks.clear();
+        EXPECT_FALSE(stoppedWhileWorking);
+        EXPECT_GE(stops, 1);
+        ZRVA_Close(0);
+    }
+}
+
+TEST_F(StreamHandshakeTest, PlayAnswersZeroOnlyForTheFourRefusals) {
+    ASSERT_EQ(Start(), 1u);
+    const HRESULT refusals[] = {DSERR_INVALIDPARAM, DSERR_INVALIDCALL, DSERR_PRIOLEVELNEEDED, DSERR_BUFFERLOST};
+    for (HRESULT answer : {DS_OK, DSERR_OTHERAPPHASPRIO, refusals[0], refusals[1], refusals[2], refusals[3]}) {
+        const bool refused = std::find(std::begin(refusals), std::end(refusals), answer) != std::end(refusals);
+        OpenStream(0, Ramp(44100), 100);
+        ASSERT_EQ(ZRVA_Open(1, files.back()->path(), nullptr, 0), 1u);
+        script.answers["Play"] = answer;
+        EXPECT_EQ(ZRVA_Play(0, 1, 0), refused ? 0u : 1u) << std::hex << answer;
+        EXPECT_EQ(ZRVA_Play(1, 0, 0), answer == DS_OK ? 1u : 0u) << "static " << std::hex << answer;
+        script.answers.clear();
+        // A refused stream play leaves no timer behind, so the next play plays.
+        EXPECT_EQ(soundDevice.slots[0].timerId != 0, !refused);
+        EXPECT_EQ(ZRVA_Play(0, 1, 0), 1u);
+        ZRVA_CloseAll();
+    }
+}

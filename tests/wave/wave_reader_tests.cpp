@@ -1,0 +1,73 @@
+// The file, resource and memory readers over one table of images (well-formed, damaged, hostile) and over every
+// truncation of a whole file, each held against the model of the byte layout that the fuzz target checks too.
+#include <gtest/gtest.h>
+
+#include "../fuzz/wave_checks.h"
+#include "support/wave_bytes.h"
+
+namespace {
+
+using wave_bytes::Bytes;
+using wave_bytes::Chunk;
+using wave_bytes::FormatBody;
+using wave_bytes::Riff;
+
+Bytes Join(std::initializer_list<Bytes> parts) {
+    Bytes out;
+    for (const Bytes& part : parts)
+        out.insert(out.end(), part.begin(), part.end());
+    return out;
+}
+
+Bytes WithU32At(Bytes bytes, size_t at, uint32_t value) {
+    for (int i = 0; i < 4; ++i)
+        bytes[at + i] = static_cast<uint8_t>(value >> (8 * i));
+    return bytes;
+}
+
+const Bytes kSamples = {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16};
+const Bytes kCanonical = Riff({Chunk("fmt ", FormatBody()), Chunk("data", kSamples)});
+
+void ExpectAllReadersAgreeWithTheModel(const Bytes& bytes, const std::string& name) {
+    wave_bytes::TemporaryFile file(bytes);
+    EXPECT_EQ(wave_checks::CheckFile(file.path(), bytes.data(), bytes.size()), nullptr) << name << " (file)";
+    EXPECT_EQ(wave_checks::CheckResource(bytes.data(), bytes.size()), nullptr) << name << " (resource)";
+    EXPECT_EQ(wave_checks::CheckMemory(bytes.data(), bytes.size(), false), nullptr) << name << " (memory)";
+}
+
+} // namespace
+
+TEST(WaveReaderTest, EveryReaderAnswersEachImageAsItsLayoutSays) {
+    const Bytes padding(16370, 'x'); // puts the next tag across the first two 16 KiB windows of the file search
+    const std::pair<const char*, Bytes> cases[] = {
+        {"canonical", kCanonical},
+        {"8-bit mono", Riff({Chunk("fmt ", FormatBody(1, 1, 8)), Chunk("data", kSamples)})},
+        {"compressed", Riff({Chunk("fmt ", FormatBody(2)), Chunk("data", kSamples)})},
+        {"no RIFF", Join({{'R', 'I', 'F', 'X'}, Bytes(kCanonical.begin() + 4, kCanonical.end())})},
+        {"no WAVE", WithU32At(kCanonical, 8, 0x45564157 + 1)},
+        {"data first", Riff({Chunk("data", kSamples), Chunk("fmt ", FormatBody())})},
+        {"extended format", Riff({Chunk("fmt ", FormatBody(1, 2, 16, 40)), Chunk("data", kSamples)})},
+        {"short format", Riff({Chunk("fmt ", FormatBody(1, 2, 16, 14)), Chunk("data", kSamples)})},
+        {"format size 0", WithU32At(kCanonical, 16, 0)},
+        {"format size all ones", WithU32At(kCanonical, 16, 0xFFFFFFFF)},
+        {"data size all ones", WithU32At(kCanonical, 40, 0xFFFFFFFF)},
+        {"data size one past", WithU32At(kCanonical, 40, 17)},
+        {"tag inside another chunk", Riff({Chunk("LIST", {'d', 'a', 't', 'a', 4, 0, 0, 0}), Chunk("fmt ", FormatBody()),
+                                            Chunk("data", kSamples)})},
+        {"tag across two windows", Riff({Chunk("JUNK", padding), Chunk("fmt ", FormatBody()), Chunk("data", kSamples)})},
+        {"tag at the very end", Join({Riff({Chunk("fmt ", FormatBody())}), {'d', 'a', 't', 'a'}})},
+        {"chunks without RIFF", Join({Chunk("fmt ", FormatBody(1, 1, 8)), Chunk("data", {9, 8, 7, 6})})},
+        {"empty", {}},
+    };
+    for (const auto& [name, bytes] : cases)
+        ExpectAllReadersAgreeWithTheModel(bytes, name);
+    // With no tag nearby the memory reader searches its whole megabyte, up to its last offset.
+    for (const auto& [name, bytes] : {cases[0], cases[15], cases[16]})
+        EXPECT_EQ(wave_checks::CheckMemory(bytes.data(), bytes.size(), true), nullptr) << name << " (whole search)";
+}
+
+TEST(WaveReaderTest, EveryTruncationOfAWholeFileIsAnsweredAsItsLayoutSays) {
+    for (size_t length = 0; length <= kCanonical.size(); ++length)
+        ExpectAllReadersAgreeWithTheModel(Bytes(kCanonical.begin(), kCanonical.begin() + length),
+                                          "cut to " + std::to_string(length));
+}
