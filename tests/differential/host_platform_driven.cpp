@@ -8,9 +8,6 @@
 #include <string>
 #include <vector>
 
-#include <mmreg.h>
-
-#include "dsound/outputs/wave_header.h"
 #include "seams/sound_output.h"
 #include "seams/timer_clock.h"
 
@@ -50,10 +47,10 @@ void SummariseWindow(size_t firstFrame, size_t frames) {
     renders += line;
 }
 
-bool WriteFile(const char* path, const void* bytes, size_t size, const void* head = nullptr, size_t headSize = 0) {
+bool WriteFile(const char* path, const void* bytes, size_t size) {
     FILE* file = fopen(path, "wb");
     if (!file) return false;
-    bool written = (!head || fwrite(head, 1, headSize, file) == headSize) && fwrite(bytes, 1, size, file) == size;
+    const bool written = fwrite(bytes, 1, size, file) == size;
     return fclose(file) == 0 && written;
 }
 
@@ -93,19 +90,14 @@ extern "C" void SleepMilliseconds(double milliseconds) {
 
 extern "C" const char* PlatformName(void) { return "portable"; }
 
-// Writes the capture for the audio expectations, and the render transcript; a difference from the stored
-// transcript (ZORVA_RENDERS_EXPECTED) counts as one failure.
+// Writes the capture (raw, as the sound server's) for the audio expectations, and the render transcript; a difference
+// from the stored transcript (ZORVA_RENDERS_EXPECTED) counts as one failure.
 extern "C" int FinishCapture(void) {
     const char* capturePath = getenv("ZORVA_CAPTURE");
     const char* rendersPath = getenv("ZORVA_RENDERS");
     const char* expectedPath = getenv("ZORVA_RENDERS_EXPECTED");
     int failures = 0;
-    if (capturePath) {
-        WAVEFORMATEX format = {WAVE_FORMAT_PCM, 2, 44100, 44100 * 4, 4, 16, 0};
-        uint8_t header[posix_win32::kWaveHeaderBytes];
-        posix_win32::WriteWaveHeader(format, static_cast<uint32_t>(capture.size() * 2), header);
-        failures += !WriteFile(capturePath, capture.data(), capture.size() * 2, header, sizeof header);
-    }
+    if (capturePath) failures += !WriteFile(capturePath, capture.data(), capture.size() * 2);
     if (rendersPath) failures += !WriteFile(rendersPath, renders.data(), renders.size());
     if (expectedPath) {
         const std::string expected = ReadFile(expectedPath);

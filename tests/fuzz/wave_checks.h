@@ -121,7 +121,8 @@ inline const char* CheckFile(const char* path, const uint8_t* bytes, size_t size
     free(body);
     FileClose(file);
     const Model model = FileModel(bytes, size);
-    return CheckImage(WaveImageFromFile(path), model, bytes, model.accepted && model.dataSize <= size - model.dataOffset);
+    return CheckImage(WaveImageFromFile(path), model, bytes,
+                      model.accepted && model.dataSize <= size - model.dataOffset);
 }
 
 // The resource reader, on an exact-size heap copy so that a read past the resource is out of bounds.
@@ -139,12 +140,14 @@ inline const char* CheckResource(const uint8_t* data, size_t size) {
 // sense: the bytes followed by chunks of their own (their "data" size cut to what follows it), or, for `wholeSearch`,
 // at the start of zeros that span the whole search. Either way an unreadable page lies right behind.
 inline const char* CheckMemory(const uint8_t* data, size_t size, bool wholeSearch) {
-    static const uint8_t kTerminator[] = {0, 0, 0, 0, 'f', 'm', 't', ' ', 16, 0, 0, 0, 1, 0, 1, 0, 0x44, 0xAC, 0, 0,
-                                          0x88, 0x58, 1, 0, 2, 0, 16, 0, 'd', 'a', 't', 'a', 0, 0, 0, 0};
+    static const uint8_t kTerminator[] = {0, 0, 0,  0, 'f',  'm',  't', ' ', 16,   0,    0, 0,
+                                          1, 0, 1,  0, 0x44, 0xAC, 0,   0,   0x88, 0x58, 1, 0,
+                                          2, 0, 16, 0, 'd',  'a',  't', 'a', 0,    0,    0, 0};
     static const size_t page = static_cast<size_t>(sysconf(_SC_PAGESIZE));
     static const size_t mapped = ((kMemorySearchBytes + page - 1) / page + 1) * page;
     static uint8_t* const base = [] {
-        auto* at = static_cast<uint8_t*>(mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
+        auto* at =
+            static_cast<uint8_t*>(mmap(nullptr, mapped, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0));
         if (at == MAP_FAILED || mprotect(at + mapped - page, page, PROT_NONE) != 0) abort();
         return at;
     }();

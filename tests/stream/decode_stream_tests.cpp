@@ -42,7 +42,9 @@ class DecodeStreamTest : public RenderSession {
         UnbindAcmLibrary();
         RenderSession::TearDown();
     }
-    void Open(const std::string& path, DWORD ms) { ASSERT_NE(stream = DecodeStreamOpen(path.c_str(), ms, &format), nullptr); }
+    void Open(const std::string& path, DWORD ms) {
+        ASSERT_NE(stream = DecodeStreamOpen(path.c_str(), ms, &format), nullptr);
+    }
     // Reads in pieces of `piece` bytes until a read comes back short.
     Bytes ReadToEnd(LONG piece) {
         Bytes all(piece);
@@ -61,10 +63,12 @@ class DecodeStreamTest : public RenderSession {
 // Lossless formats decode within one LSB of the reference; two MPEG decoders differ only in rounding, 80 dB down.
 TEST_F(DecodeStreamTest, EveryFixtureDecodesToItsReferenceInReadsOfAnySize) {
     const std::pair<const char*, bool> fixtures[] = {
-        {"mp3_cbr128_44k_stereo_tagged.mp3", true}, {"mp3_vbr_48k_mono.mp3", true}, {"mp3_cbr96_32k_stereo.mp3", true},
-        {"mp3_mpeg2_22k_stereo_tagged.mp3", true},  {"mp2_192_44k_stereo.mp2", true}, {"wav_pcm8_22k_mono.wav", false},
-        {"wav_pcm16_22k_stereo.wav", false},        {"wav_ima_22k_stereo.wav", false}, {"wav_msadpcm_22k_mono.wav", false},
-        {"wav_alaw_22k_mono.wav", false},           {"wav_mulaw_22k_mono.wav", false}};
+        {"mp3_cbr128_44k_stereo_tagged.mp3", true}, {"mp3_vbr_48k_mono.mp3", true},
+        {"mp3_cbr96_32k_stereo.mp3", true},         {"mp3_mpeg2_22k_stereo_tagged.mp3", true},
+        {"mp2_192_44k_stereo.mp2", true},           {"wav_pcm8_22k_mono.wav", false},
+        {"wav_pcm16_22k_stereo.wav", false},        {"wav_ima_22k_stereo.wav", false},
+        {"wav_msadpcm_22k_mono.wav", false},        {"wav_alaw_22k_mono.wav", false},
+        {"wav_mulaw_22k_mono.wav", false}};
     for (auto [file, lossy] : fixtures) {
         SCOPED_TRACE(file);
         Open(Fixture(file), 500);
@@ -84,10 +88,13 @@ TEST_F(DecodeStreamTest, EveryFixtureDecodesToItsReferenceInReadsOfAnySize) {
         double signal = 0, noise = 0, largest = 0;
         for (size_t i = 0; i < decoded.size(); ++i) {
             const double error = decoded[i] - reference[i];
-            signal += double(reference[i]) * reference[i], noise += error * error, largest = std::max(largest, fabs(error));
+            signal += double(reference[i]) * reference[i], noise += error * error,
+                largest = std::max(largest, fabs(error));
         }
-        if (lossy) EXPECT_GT(10 * log10(signal / (noise + 1e-9)), 80.0);
-        else EXPECT_LE(largest, 1.0);
+        if (lossy)
+            EXPECT_GT(10 * log10(signal / (noise + 1e-9)), 80.0);
+        else
+            EXPECT_LE(largest, 1.0);
         DecodeStreamRewind(stream, 0);
         EXPECT_TRUE(ReadToEnd(lossy ? 4095 : 7) == pcm) << "read in small pieces";
         DecodeStreamClose(stream), stream = nullptr;

@@ -61,8 +61,8 @@ class RenderSession : public ::testing::Test {
 
     // Opens `samples` (stereo at 44.1 kHz) as a stream of `ms` in `slot`, from a file kept for the test.
     void OpenStream(uint32_t slot, const Frames& samples, uint32_t ms) {
-        files.push_back(std::make_unique<wave_bytes::TemporaryFile>(
-            wave_bytes::CanonicalWave(samples.data(), samples.size() * 2)));
+        files.push_back(
+            std::make_unique<wave_bytes::TemporaryFile>(wave_bytes::CanonicalWave(samples.data(), samples.size() * 2)));
         ASSERT_EQ(ZRVA_Open(slot, files.back()->path(), nullptr, ms), 1u);
     }
 

@@ -15,8 +15,6 @@ typedef struct Scenario {
 
 static const Scenario scenarios[] = {
     {"entry_table", RunEntryTableScenario},
-    {"device", RunDeviceScenario},
-    {"slot_failures", RunSlotFailureScenario},
 #if !defined(_WIN64)
     {"stack_balance", RunStackBalanceScenario},
 #endif

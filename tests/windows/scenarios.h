@@ -5,8 +5,6 @@
 #include "loaded_library.h"
 
 void RunEntryTableScenario(void* const exports[EXPORT_COUNT]);
-void RunDeviceScenario(void* const exports[EXPORT_COUNT]);
-void RunSlotFailureScenario(void* const exports[EXPORT_COUNT]);
 /* 32-bit only: every export removes exactly its own arguments, ZRVA_GetFunction none. */
 void RunStackBalanceScenario(void* const exports[EXPORT_COUNT]);
 

@@ -58,8 +58,8 @@ TEST_F(MixerTest, VolumePanAndMasterVolumeWeighTheChannels) {
     const struct {
         int32_t volume, pan, master;
         int16_t left, right;
-    } cases[] = {{0, 0, 0, 10000, 10000},       {-600, 0, 0, 5012, 5012},     {0, 600, 0, 5012, 10000},
-                 {0, -10000, 0, 10000, 0},      {-600, -600, -600, 2512, 1259}, {-10000, 0, 0, 0, 0}};
+    } cases[] = {{0, 0, 0, 10000, 10000},  {-600, 0, 0, 5012, 5012},       {0, 600, 0, 5012, 10000},
+                 {0, -10000, 0, 10000, 0}, {-600, -600, -600, 2512, 1259}, {-10000, 0, 0, 0, 0}};
     for (const auto& c : cases) {
         PlayStatic(0, Pcm16({10000, 10000}), 1, 16, 44100);
         ASSERT_EQ(ZRVA_SetVolume(0, c.volume), 1u);

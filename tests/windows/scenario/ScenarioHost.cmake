@@ -5,15 +5,17 @@ set(zorva_scenario_host_sources
   ${zorva_scenario_dir}/scenario_host.c
   ${zorva_scenario_dir}/scenario_calls.c
   ${zorva_scenario_dir}/audio_expectations.c
-  ${zorva_scenario_dir}/capture_wave.c
+  ${zorva_scenario_dir}/capture.c
   ${zorva_scenario_dir}/capture_features.c)
 set(zorva_scenario_scripts_dir ${zorva_scenario_dir}/../scripts)
 set(zorva_scenario_transcripts_dir ${zorva_scenario_dir}/../../differential/transcripts)
 
-# zorva_add_scenario_tests(prefix host path-prefix capture-dir out-list): one test per script, run in a folder that
-# holds the sounds the scripts open; each test's capture file is kept as the test property ZORVA_CAPTURE.
-# path-prefix turns this machine's absolute paths into the host's ("Z:" under Wine).
+# zorva_add_scenario_tests(prefix host path-prefix capture-dir out-list [RECORDER command...]): one test per script,
+# run in a folder that holds the sounds the scripts open; each test's capture file is kept as the test property
+# ZORVA_CAPTURE. path-prefix turns this machine's absolute paths into the host's ("Z:" under Wine). A RECORDER runs
+# the host as `command CAPTURE host arguments`, recording the capture while it runs.
 function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
+  cmake_parse_arguments(PARSE_ARGV 5 option "" "" RECORDER)
   set(data_dir ${CMAKE_CURRENT_BINARY_DIR}/scenario-data)
   file(MAKE_DIRECTORY ${data_dir} ${capture_dir} ${CMAKE_CURRENT_BINARY_DIR}/transcripts)
   file(GLOB fixtures ${PROJECT_SOURCE_DIR}/tests/fixtures/*.wav)
@@ -38,8 +40,12 @@ function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
     if(EXISTS ${zorva_scenario_transcripts_dir}/${name}.txt)
       list(APPEND arguments --compare ${path_prefix}${zorva_scenario_transcripts_dir}/${name}.txt)
     endif()
-    add_test(NAME ${prefix}${name} COMMAND ${host} ${arguments} WORKING_DIRECTORY ${data_dir})
-    set_tests_properties(${prefix}${name} PROPERTIES ZORVA_CAPTURE ${capture_dir}/${name}.wav TIMEOUT 60)
+    set(command ${host})
+    if(option_RECORDER)
+      set(command ${option_RECORDER} ${capture_dir}/${name}.raw ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${host}>)
+    endif()
+    add_test(NAME ${prefix}${name} COMMAND ${command} ${arguments} WORKING_DIRECTORY ${data_dir})
+    set_tests_properties(${prefix}${name} PROPERTIES ZORVA_CAPTURE ${capture_dir}/${name}.raw TIMEOUT 60)
     list(APPEND tests ${prefix}${name})
   endforeach()
   set(${out_list} ${tests} PARENT_SCOPE)

@@ -5,26 +5,26 @@
 
 static size_t FrameAt(const Capture* capture, double ms) {
     if (ms <= 0) return 0;
-    double frame = ms * capture->rate / 1000.0;
+    double frame = ms * kCaptureRate / 1000.0;
     return frame >= (double)capture->frames ? capture->frames : (size_t)frame;
 }
 
-static double MsAt(const Capture* capture, double frame) { return frame * 1000.0 / capture->rate; }
+static double MsAt(double frame) { return frame * 1000.0 / kCaptureRate; }
 
 static float FrameMagnitude(const Capture* capture, size_t frame) {
     float peak = 0;
-    for (unsigned c = 0; c < capture->channels; ++c) {
-        float value = fabsf(capture->samples[frame * capture->channels + c]);
+    for (unsigned c = 0; c < kCaptureChannels; ++c) {
+        float value = fabsf(capture->samples[frame * kCaptureChannels + c]);
         if (value > peak) peak = value;
     }
     return peak;
 }
 
-double CaptureLengthMs(const Capture* capture) { return MsAt(capture, (double)capture->frames); }
+double CaptureLengthMs(const Capture* capture) { return MsAt((double)capture->frames); }
 
 double FindOnsetMs(const Capture* capture, double fromMs) {
     for (size_t frame = FrameAt(capture, fromMs); frame < capture->frames; ++frame)
-        if (FrameMagnitude(capture, frame) > SILENCE_AMPLITUDE) return MsAt(capture, (double)frame);
+        if (FrameMagnitude(capture, frame) > SILENCE_AMPLITUDE) return MsAt((double)frame);
     return -1;
 }
 
@@ -37,7 +37,7 @@ double FindEndMs(const Capture* capture, double fromMs, double quietMs) {
         else if (frame - lastLoud > quietFrames)
             break;
     }
-    return MsAt(capture, (double)lastLoud + 1);
+    return MsAt((double)lastLoud + 1);
 }
 
 double PeakAmplitude(const Capture* capture, double startMs, double endMs) {
@@ -53,9 +53,9 @@ double LevelDb(const Capture* capture, double startMs, double endMs, int channel
     double sum = 0;
     size_t count = 0;
     for (size_t frame = FrameAt(capture, startMs); frame < FrameAt(capture, endMs); ++frame) {
-        for (unsigned c = 0; c < capture->channels; ++c) {
+        for (unsigned c = 0; c < kCaptureChannels; ++c) {
             if (channel != ALL_CHANNELS && (unsigned)channel != c) continue;
-            double value = capture->samples[frame * capture->channels + c];
+            double value = capture->samples[frame * kCaptureChannels + c];
             sum += value * value;
             ++count;
         }
@@ -67,10 +67,10 @@ double LevelDb(const Capture* capture, double startMs, double endMs, int channel
 double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel) {
     size_t start = FrameAt(capture, startMs), end = FrameAt(capture, endMs);
     unsigned c = channel == ALL_CHANNELS ? 0 : (unsigned)channel;
-    if (c >= capture->channels) return 0;
+    if (c >= kCaptureChannels) return 0;
     float peak = 0;
     for (size_t frame = start; frame < end; ++frame) {
-        float value = fabsf(capture->samples[frame * capture->channels + c]);
+        float value = fabsf(capture->samples[frame * kCaptureChannels + c]);
         if (value > peak) peak = value;
     }
     /* A crossing counts only after the wave has gone clearly negative, so noise near zero adds none. */
@@ -79,8 +79,8 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
     double first = -1, last = -1;
     long crossings = 0;
     for (size_t frame = start + 1; frame < end; ++frame) {
-        float before = capture->samples[(frame - 1) * capture->channels + c];
-        float now = capture->samples[frame * capture->channels + c];
+        float before = capture->samples[(frame - 1) * kCaptureChannels + c];
+        float now = capture->samples[frame * kCaptureChannels + c];
         if (now < -hysteresis) armed = 1;
         if (armed && before < 0 && now >= 0) {
             double at = (double)(frame - 1) + (double)(-before / (now - before));
@@ -91,7 +91,7 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
         }
     }
     if (crossings < 2) return 0;
-    return (double)(crossings - 1) * capture->rate / (last - first);
+    return (double)(crossings - 1) * kCaptureRate / (last - first);
 }
 
 static int CompareDoubles(const void* a, const void* b) {
@@ -108,10 +108,10 @@ void FindToneSeams(const Capture* capture, double startMs, double endMs, int cha
     static double crossings[kMostCrossings], periods[kMostCrossings];
     int found = 0;
     for (size_t frame = first; frame + 1 < last; ++frame) {
-        float here = capture->samples[frame * capture->channels + (unsigned)channel];
-        float next = capture->samples[(frame + 1) * capture->channels + (unsigned)channel];
+        float here = capture->samples[frame * kCaptureChannels + (unsigned)channel];
+        float next = capture->samples[(frame + 1) * kCaptureChannels + (unsigned)channel];
         if (fabsf(here) > SILENCE_AMPLITUDE) quietSince = frame + 1;
-        double quietMs = MsAt(capture, (double)(frame + 1 - quietSince));
+        double quietMs = MsAt((double)(frame + 1 - quietSince));
         if (quietMs > seams->longestSilenceMs) seams->longestSilenceMs = quietMs;
         if (here < 0 && next >= 0 && found < kMostCrossings) crossings[found++] = (double)frame + here / (here - next);
     }
@@ -122,5 +122,5 @@ void FindToneSeams(const Capture* capture, double startMs, double endMs, int cha
     double median = periods[(found - 1) / 2];
     for (int i = 1; i < found && seams->count < 64; ++i)
         if (fabs(crossings[i] - crossings[i - 1] - median) > median / 10)
-            seams->atMs[seams->count++] = MsAt(capture, crossings[i - 1]);
+            seams->atMs[seams->count++] = MsAt(crossings[i - 1]);
 }

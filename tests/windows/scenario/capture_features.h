@@ -3,7 +3,7 @@
 #ifndef CAPTURE_FEATURES_H
 #define CAPTURE_FEATURES_H
 
-#include "capture_wave.h"
+#include "capture.h"
 
 /* Every channel at once, for the functions that take a channel. */
 #define ALL_CHANNELS (-1)

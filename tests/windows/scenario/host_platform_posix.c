@@ -24,6 +24,3 @@ void SleepMilliseconds(double milliseconds) {
 }
 
 const char* PlatformName(void) { return "portable"; }
-
-/* The sound server or the output records the capture. */
-int FinishCapture(void) { return 0; }

@@ -33,5 +33,9 @@ void SleepMilliseconds(double milliseconds) {
 
 const char* PlatformName(void) { return "windows"; }
 
-/* The sound server or the output records the capture. */
-int FinishCapture(void) { return 0; }
+/* The sound server records the capture: what was played last is still on its way through the output and the
+ * server, and the recorder takes it in pieces of 50 ms. */
+int FinishCapture(void) {
+    Sleep(500);
+    return 0;
+}

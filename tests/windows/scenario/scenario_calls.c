@@ -67,13 +67,15 @@ static const CallInfo calls[] = {
 static uint32_t Number(const char* token) { return (uint32_t)strtoll(token, NULL, 0); }
 
 /* Open's source: "file:NAME" and "resource:NAME" pass NAME (the library looks for a resource first, then a file),
- * "memory:FILE" passes the file's image with a null name, "none" passes neither. */
+ * "id:NUMBER" an integer resource name, "memory:FILE" the file's image with a null name, "none" neither. */
 static int ResolveSource(Runner* runner, const ScriptLine* line, const char* source, const char** name,
                          const void** image) {
     *name = NULL;
     *image = NULL;
     if (strncmp(source, "file:", 5) == 0 || strncmp(source, "resource:", 9) == 0) {
         *name = strchr(source, ':') + 1;
+    } else if (strncmp(source, "id:", 3) == 0) {
+        *name = (const char*)(uintptr_t)strtoul(source + 3, NULL, 0);
     } else if (strncmp(source, "memory:", 7) == 0) {
         *image = LoadMemoryImage(runner, source + 7);
         if (!*image) {
