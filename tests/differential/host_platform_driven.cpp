@@ -1,12 +1,15 @@
 // The scenario host on a driven clock: each sleep renders the mix 10 ms at a time and then runs 10 ms of timer
-// calls, so a script's timing is exact and its capture is the mix itself. Each 100 ms of the capture is summed up
-// in a render transcript (extremes per channel and a CRC of the samples) that can be held against a stored one.
+// calls, so a script's timing is exact and its capture is the mix itself, in the device's format. Each 100 ms of it
+// is summed up in a render transcript (extremes per channel and a CRC of the bytes) held against a stored one.
+#include <limits.h>
 #include <stdio.h>
 #include <stdlib.h>
-#include <string.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
+
+#include "interface/sound_device.h"
 
 #include "seams/sound_output.h"
 #include "seams/timer_clock.h"
@@ -16,17 +19,17 @@ extern "C" {
 }
 
 namespace {
-constexpr size_t kFramesPerStep = 441; // 10 ms of the scripts' 44.1 kHz stereo output
-constexpr size_t kStepsPerWindow = 10;
+constexpr int kStepsPerWindow = 10;
 
 double now = 0;
-std::vector<int16_t> capture;
+int steps = 0;
+std::vector<uint8_t> capture; // as the device mixes; 16-bit stereo at 44.1 kHz where the audio expectations look
+size_t windowStart = 0;
 std::string renders;
 
-uint32_t Crc32(const int16_t* samples, size_t count) {
+uint32_t Crc32(const uint8_t* bytes, size_t count) {
     uint32_t crc = 0xFFFFFFFFu;
-    const auto* bytes = reinterpret_cast<const uint8_t*>(samples);
-    for (size_t i = 0; i < count * 2; ++i) {
+    for (size_t i = 0; i < count; ++i) {
         crc ^= bytes[i];
         for (int bit = 0; bit < 8; ++bit)
             crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
@@ -34,17 +37,23 @@ uint32_t Crc32(const int16_t* samples, size_t count) {
     return ~crc;
 }
 
-void SummariseWindow(size_t firstFrame, size_t frames) {
-    const int16_t* samples = capture.data() + firstFrame * 2;
-    int low[2] = {0, 0}, high[2] = {0, 0};
-    for (size_t i = 0; i < frames * 2; ++i) {
-        low[i % 2] = samples[i] < low[i % 2] ? samples[i] : low[i % 2];
-        high[i % 2] = samples[i] > high[i % 2] ? samples[i] : high[i % 2];
+// Extremes of each channel of a window mixed as `format` (the last step's), and the CRC of its bytes.
+void SummariseWindow(const WAVEFORMATEX& format) {
+    const uint8_t* bytes = capture.data() + windowStart;
+    const size_t size = capture.size() - windowStart, width = format.wBitsPerSample / 8;
+    int low[2] = {INT_MAX, INT_MAX}, high[2] = {INT_MIN, INT_MIN};
+    for (size_t at = 0, channel = 0; at + width <= size; at += width, channel = (channel + 1) % format.nChannels) {
+        const int sample = width == 2 ? int16_t(bytes[at] | bytes[at + 1] << 8) : bytes[at];
+        low[channel] = std::min(low[channel], sample), high[channel] = std::max(high[channel], sample);
     }
-    char line[96];
-    snprintf(line, sizeof line, "%6zu ms  L %6d..%-6d R %6d..%-6d crc %08x\n", firstFrame / 441 * 10, low[0], high[0],
-             low[1], high[1], static_cast<unsigned>(Crc32(samples, frames * 2)));
+    char line[128];
+    int used = snprintf(line, sizeof line, "%6d ms  %5lu/%d/%d  L %6d..%-6d", steps * 10 - 100,
+                        static_cast<unsigned long>(format.nSamplesPerSec), format.wBitsPerSample, format.nChannels,
+                        low[0], high[0]);
+    if (format.nChannels == 2) used += snprintf(line + used, sizeof line - used, " R %6d..%-6d", low[1], high[1]);
+    snprintf(line + used, sizeof line - used, " crc %08x\n", static_cast<unsigned>(Crc32(bytes, size)));
     renders += line;
+    windowStart = capture.size();
 }
 
 bool WriteFile(const char* path, const void* bytes, size_t size) {
@@ -77,14 +86,14 @@ extern "C" double NowMilliseconds(void) { return now; }
 
 extern "C" void SleepMilliseconds(double milliseconds) {
     for (; milliseconds >= 10; milliseconds -= 10, now += 10) {
-        const size_t first = capture.size() / 2;
-        capture.resize(capture.size() + kFramesPerStep * 2, 0);
         // Before start-up and after release nothing renders: the capture keeps its silence.
-        posix_win32::RenderFrames(capture.data() + first * 2, kFramesPerStep);
+        static const WAVEFORMATEX kSilence = {WAVE_FORMAT_PCM, 2, 44100, 176400, 4, 16, 0};
+        const WAVEFORMATEX& format = soundDevice.device ? soundDevice.primaryFormat : kSilence;
+        const size_t frames = format.nSamplesPerSec / 100, first = capture.size();
+        capture.resize(first + frames * format.nBlockAlign, format.wBitsPerSample == 8 ? 0x80 : 0);
+        posix_win32::RenderFrames(capture.data() + first, frames);
         posix_win32::AdvanceTimerClock(10);
-        const size_t windowFrames = kFramesPerStep * kStepsPerWindow;
-        if ((first / kFramesPerStep + 1) % kStepsPerWindow == 0)
-            SummariseWindow(first + kFramesPerStep - windowFrames, windowFrames);
+        if (++steps % kStepsPerWindow == 0) SummariseWindow(format);
     }
 }
 
@@ -97,7 +106,7 @@ extern "C" int FinishCapture(void) {
     const char* rendersPath = getenv("ZORVA_RENDERS");
     const char* expectedPath = getenv("ZORVA_RENDERS_EXPECTED");
     int failures = 0;
-    if (capturePath) failures += !WriteFile(capturePath, capture.data(), capture.size() * 2);
+    if (capturePath) failures += !WriteFile(capturePath, capture.data(), capture.size());
     if (rendersPath) failures += !WriteFile(rendersPath, renders.data(), renders.size());
     if (expectedPath) {
         const std::string expected = ReadFile(expectedPath);

@@ -9,123 +9,69 @@
 #include "host_platform.h"
 #include "scenario_runner.h"
 
-typedef enum CallId {
-    kGetVersion,
-    kInit,
-    kRelease,
-    kOpen,
-    kClose,
-    kCloseAll,
-    kPlay,
-    kPause,
-    kStop,
-    kGetPan,
-    kSetPan,
-    kGetFrequency,
-    kSetFrequency,
-    kGetVolume,
-    kSetVolume,
-    kGetDirectSoundVol,
-    kSetDirectSoundVol,
-    kGetTimePos,
-    kSetTimePos,
-    kGetWaveTime,
-    kSetGlobalFocus,
-} CallId;
+/* Each call: its name, argument count, whether it answers (1 unsigned, -1 signed: pan and the volumes, 0 nothing)
+ * and how it is made from the line's arguments a, b, c and the tokens. */
+#define LIBRARY_CALLS(X)                                                                                               \
+    X(GetVersion, 0, 1, api->GetVersion())                                                                             \
+    X(Init, 6, 1,                                                                                                      \
+      api->Init((void*)(uintptr_t)a, b, c, Number(line->tokens[4]), Number(line->tokens[5]), Number(line->tokens[6]))) \
+    X(Release, 0, 0, (api->Release(), 0))                                                                              \
+    X(Open, 3, 1, OpenSource(runner, line, a))                                                                         \
+    X(Close, 1, 0, (api->Close(a), 0))                                                                                 \
+    X(CloseAll, 0, 0, (api->CloseAll(), 0))                                                                            \
+    X(Play, 3, 1, api->Play(a, b, c))                                                                                  \
+    X(Pause, 1, 1, api->Pause(a))                                                                                      \
+    X(Stop, 1, 1, api->Stop(a))                                                                                        \
+    X(GetPan, 1, -1, api->GetPan(a))                                                                                   \
+    X(SetPan, 2, 1, api->SetPan(a, (int32_t)b))                                                                        \
+    X(GetFrequency, 1, 1, api->GetFrequency(a))                                                                        \
+    X(SetFrequency, 2, 1, api->SetFrequency(a, b))                                                                     \
+    X(GetVolume, 1, -1, api->GetVolume(a))                                                                             \
+    X(SetVolume, 2, 1, api->SetVolume(a, (int32_t)b))                                                                  \
+    X(GetDirectSoundVol, 0, -1, api->GetDirectSoundVol())                                                              \
+    X(SetDirectSoundVol, 1, 1, api->SetDirectSoundVol((int32_t)a))                                                     \
+    X(GetTimePos, 1, 1, api->GetTimePos(a))                                                                            \
+    X(SetTimePos, 2, 1, api->SetTimePos(a, b))                                                                         \
+    X(GetWaveTime, 1, 1, api->GetWaveTime(a))                                                                          \
+    X(SetGlobalFocus, 1, 1, api->SetGlobalFocus(a))
 
 typedef struct CallInfo {
     const char* name;
     int argumentCount;
-    int hasResult;
-    int isSigned; /* pan and the volumes are signed; the rest unsigned */
+    int result;
 } CallInfo;
 
-static const CallInfo calls[] = {
-    {"GetVersion", 0, 1, 0},
-    {"Init", 6, 1, 0},
-    {"Release", 0, 0, 0},
-    {"Open", 3, 1, 0},
-    {"Close", 1, 0, 0},
-    {"CloseAll", 0, 0, 0},
-    {"Play", 3, 1, 0},
-    {"Pause", 1, 1, 0},
-    {"Stop", 1, 1, 0},
-    {"GetPan", 1, 1, 1},
-    {"SetPan", 2, 1, 0},
-    {"GetFrequency", 1, 1, 0},
-    {"SetFrequency", 2, 1, 0},
-    {"GetVolume", 1, 1, 1},
-    {"SetVolume", 2, 1, 0},
-    {"GetDirectSoundVol", 0, 1, 1},
-    {"SetDirectSoundVol", 1, 1, 0},
-    {"GetTimePos", 1, 1, 0},
-    {"SetTimePos", 2, 1, 0},
-    {"GetWaveTime", 1, 1, 0},
-    {"SetGlobalFocus", 1, 1, 0},
-};
+#define CALL_INFO(function, arguments, result, call) {#function, arguments, result},
+static const CallInfo calls[] = {LIBRARY_CALLS(CALL_INFO)};
 
 static uint32_t Number(const char* token) { return (uint32_t)strtoll(token, NULL, 0); }
 
 /* Open's source: "file:NAME" and "resource:NAME" pass NAME (the library looks for a resource first, then a file),
  * "id:NUMBER" an integer resource name, "memory:FILE" the file's image with a null name, "none" neither. */
-static int ResolveSource(Runner* runner, const ScriptLine* line, const char* source, const char** name,
-                         const void** image) {
-    *name = NULL;
-    *image = NULL;
+static int64_t OpenSource(Runner* runner, const ScriptLine* line, uint32_t slot) {
+    const char* source = line->tokens[2];
+    const char* name = NULL;
+    const void* image = NULL;
     if (strncmp(source, "file:", 5) == 0 || strncmp(source, "resource:", 9) == 0) {
-        *name = strchr(source, ':') + 1;
+        name = strchr(source, ':') + 1;
     } else if (strncmp(source, "id:", 3) == 0) {
-        *name = (const char*)(uintptr_t)strtoul(source + 3, NULL, 0);
+        name = (const char*)(uintptr_t)strtoul(source + 3, NULL, 0);
     } else if (strncmp(source, "memory:", 7) == 0) {
-        *image = LoadMemoryImage(runner, source + 7);
-        if (!*image) {
-            ReportFailure(runner, line, "cannot read %s", source + 7);
-            return 0;
-        }
+        if (!(image = LoadMemoryImage(runner, source + 7))) ReportFailure(runner, line, "cannot read %s", source + 7);
     } else if (strcmp(source, "none") != 0) {
         ReportFailure(runner, line, "unknown source %s", source);
-        return 0;
     }
-    return 1;
+    return runner->api.Open(slot, name, image, Number(line->tokens[3]));
 }
 
-static int64_t Invoke(Runner* runner, const ScriptLine* line, CallId id) {
+static int64_t Invoke(Runner* runner, const ScriptLine* line, int id) {
     const ZRVA_FunctionTable* api = &runner->api;
     uint32_t a = line->count > 1 ? Number(line->tokens[1]) : 0;
     uint32_t b = line->count > 2 ? Number(line->tokens[2]) : 0;
     uint32_t c = line->count > 3 ? Number(line->tokens[3]) : 0;
-    switch (id) {
-    case kGetVersion: return api->GetVersion();
-    case kInit: {
-        /* The window is 0 (none) in every scenario: the library and both platforms accept a null window. */
-        void* window = (void*)(uintptr_t)a;
-        return api->Init(window, b, c, Number(line->tokens[4]), Number(line->tokens[5]), Number(line->tokens[6]));
-    }
-    case kRelease: api->Release(); return 0;
-    case kOpen: {
-        const char* name;
-        const void* image;
-        if (!ResolveSource(runner, line, line->tokens[2], &name, &image)) return -1;
-        return api->Open(a, name, image, Number(line->tokens[3]));
-    }
-    case kClose: api->Close(a); return 0;
-    case kCloseAll: api->CloseAll(); return 0;
-    case kPlay: return api->Play(a, b, c);
-    case kPause: return api->Pause(a);
-    case kStop: return api->Stop(a);
-    case kGetPan: return api->GetPan(a);
-    case kSetPan: return api->SetPan(a, (int32_t)b);
-    case kGetFrequency: return api->GetFrequency(a);
-    case kSetFrequency: return api->SetFrequency(a, b);
-    case kGetVolume: return api->GetVolume(a);
-    case kSetVolume: return api->SetVolume(a, (int32_t)b);
-    case kGetDirectSoundVol: return api->GetDirectSoundVol();
-    case kSetDirectSoundVol: return api->SetDirectSoundVol((int32_t)a);
-    case kGetTimePos: return api->GetTimePos(a);
-    case kSetTimePos: return api->SetTimePos(a, b);
-    case kGetWaveTime: return api->GetWaveTime(a);
-    case kSetGlobalFocus: return api->SetGlobalFocus(a);
-    }
+#define CALL_CASE(function, arguments, result, call)                                                                   \
+    if (strcmp(calls[id].name, #function) == 0) return (int64_t)(call);
+    LIBRARY_CALLS(CALL_CASE)
     return -1;
 }
 
@@ -148,11 +94,19 @@ static const char* ParseExpectation(const ScriptLine* line, int at, int64_t* low
     return text;
 }
 
-int RunLibraryCall(Runner* runner, const ScriptLine* line) {
+/* A trailing "within MS" times the call on the host's clock: it must return within MS. */
+int RunLibraryCall(Runner* runner, const ScriptLine* script) {
     int id = -1;
     for (int i = 0; i < (int)(sizeof calls / sizeof calls[0]); ++i)
-        if (strcmp(line->tokens[0], calls[i].name) == 0) id = i;
+        if (strcmp(script->tokens[0], calls[i].name) == 0) id = i;
     if (id < 0) return 0;
+    ScriptLine timed = *script;
+    const ScriptLine* line = &timed;
+    double limitMs = -1;
+    if (timed.count > 2 && strcmp(timed.tokens[timed.count - 2], "within") == 0) {
+        limitMs = strtod(timed.tokens[timed.count - 1], NULL);
+        timed.count -= 2;
+    }
     const CallInfo* info = &calls[id];
     int64_t low = 0, high = 0;
     int overridden;
@@ -168,12 +122,15 @@ int RunLibraryCall(Runner* runner, const ScriptLine* line) {
     for (int i = 0; i <= info->argumentCount; ++i)
         used += (size_t)snprintf(text + used, sizeof text - used, "%s%s", i ? " " : "", line->tokens[i]);
 
-    int64_t raw = Invoke(runner, line, (CallId)id);
-    if (!info->hasResult) {
+    double startMs = NowMilliseconds();
+    int64_t raw = Invoke(runner, line, id);
+    double tookMs = NowMilliseconds() - startMs;
+    if (limitMs >= 0 && tookMs > limitMs) ReportFailure(runner, line, "%s took %.1f ms", info->name, tookMs);
+    if (!info->result) {
         AppendTranscript(runner, text);
         return 1;
     }
-    int64_t value = info->isSigned ? (int64_t)(int32_t)(uint32_t)raw : (int64_t)(uint32_t)raw;
+    int64_t value = info->result < 0 ? (int64_t)(int32_t)(uint32_t)raw : (int64_t)(uint32_t)raw;
     if (expected && (low != high || overridden) && value >= low && value <= high) {
         /* Timing-dependent, or a known platform difference: the expectation as written stands for the value, so
          * both platforms write the same line. */

@@ -63,24 +63,24 @@ void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, do
     SleepMilliseconds(due - (NowMilliseconds() - runner->startMs));
 }
 
-const void* LoadMemoryImage(Runner* runner, const char* path) {
-    if (runner->imageCount == kMaxImages) return NULL;
+/* The whole of `path`, with a terminating zero past its bytes; null when it cannot be read. */
+static char* ReadWholeFile(const char* path) {
     FILE* file = fopen(path, "rb");
     if (!file) return NULL;
     fseek(file, 0, SEEK_END);
     long size = ftell(file);
     fseek(file, 0, SEEK_SET);
-    void* bytes = size > 0 ? malloc((size_t)size) : NULL;
-    if (bytes && fread(bytes, 1, (size_t)size, file) != (size_t)size) {
-        free(bytes);
-        bytes = NULL;
-    }
+    char* bytes = size >= 0 ? malloc((size_t)size + 1) : NULL;
+    if (bytes) bytes[fread(bytes, 1, (size_t)size, file)] = '\0';
     fclose(file);
-    if (!bytes) return NULL;
-    MemoryImage* image = &runner->images[runner->imageCount++];
-    snprintf(image->name, sizeof image->name, "%s", path);
-    image->bytes = bytes;
     return bytes;
+}
+
+const void* LoadMemoryImage(Runner* runner, const char* path) {
+    if (runner->imageCount == kMaxImages) return NULL;
+    void* image = ReadWholeFile(path);
+    if (image) runner->images[runner->imageCount++] = image;
+    return image;
 }
 
 /* Splits a line into words, dropping a '#' comment; answers the word count. */
@@ -121,38 +121,18 @@ static void RunLine(Runner* runner, const ScriptLine* line) {
     }
 }
 
-static char* ReadText(const char* path) {
-    FILE* file = fopen(path, "rb");
-    if (!file) return NULL;
-    fseek(file, 0, SEEK_END);
-    long size = ftell(file);
-    fseek(file, 0, SEEK_SET);
-    char* text = malloc((size_t)size + 1);
-    if (text) text[fread(text, 1, (size_t)size, file)] = '\0';
-    fclose(file);
-    return text;
-}
-
 /* Compares the transcript with the expected one line by line, ignoring carriage returns. */
 static int CompareTranscript(const char* transcript, const char* expected) {
-    int lineNumber = 1;
-    const char *a = transcript, *b = expected;
-    for (;;) {
-        size_t lengthA = strcspn(a, "\r\n"), lengthB = strcspn(b, "\r\n");
-        if (lengthA != lengthB || memcmp(a, b, lengthA) != 0) {
-            printf("transcript line %d differs:\n  here:     %.*s\n  expected: %.*s\n", lineNumber, (int)lengthA, a,
-                   (int)lengthB, b);
+    for (int lineNumber = 1;; ++lineNumber) {
+        size_t lengthA = strcspn(transcript, "\r\n"), lengthB = strcspn(expected, "\r\n");
+        if (lengthA != lengthB || memcmp(transcript, expected, lengthA) != 0) {
+            printf("transcript line %d differs:\n  here:     %.*s\n  expected: %.*s\n", lineNumber, (int)lengthA,
+                   transcript, (int)lengthB, expected);
             return 0;
         }
-        a += lengthA;
-        b += lengthB;
-        if (!*a && !*b) return 1;
-        while (*a == '\r' || *a == '\n')
-            ++a;
-        while (*b == '\r' || *b == '\n')
-            ++b;
-        if (!*a && !*b) return 1;
-        ++lineNumber;
+        transcript += lengthA + strspn(transcript + lengthA, "\r\n");
+        expected += lengthB + strspn(expected + lengthB, "\r\n");
+        if (!*transcript && !*expected) return 1;
     }
 }
 
@@ -176,7 +156,7 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "--transcript") == 0) transcriptPath = argv[i + 1];
         if (strcmp(argv[i], "--compare") == 0) comparePath = argv[i + 1];
     }
-    char* script = ReadText(argv[1]);
+    char* script = ReadWholeFile(argv[1]);
     if (!script) {
         printf("cannot read %s\n", argv[1]);
         return 2;
@@ -208,7 +188,7 @@ int main(int argc, char** argv) {
     }
     int matches = 1;
     if (comparePath) {
-        char* expected = ReadText(comparePath);
+        char* expected = ReadWholeFile(comparePath);
         matches = expected && CompareTranscript(runner.transcript ? runner.transcript : "", expected);
         if (!expected) printf("cannot read the expected transcript %s\n", comparePath);
         free(expected);
@@ -216,7 +196,7 @@ int main(int argc, char** argv) {
     printf("%s on %s: %d failed checks, transcript %s\n", argv[1], PlatformName(), runner.failures,
            comparePath ? (matches ? "as expected" : "DIFFERS") : "not compared");
     for (int i = 0; i < runner.imageCount; ++i)
-        free(runner.images[i].bytes);
+        free(runner.images[i]);
     free(runner.transcript);
     free(script);
     return runner.failures == 0 && matches ? 0 : 1;

@@ -20,17 +20,12 @@ typedef struct Mark {
     double hostMs;
 } Mark;
 
-typedef struct MemoryImage {
-    char name[kTokenLength];
-    void* bytes;
-} MemoryImage;
-
 typedef struct Runner {
     ZRVA_FunctionTable api;
     double startMs;
     Mark marks[kMaxMarks];
     int markCount;
-    MemoryImage images[kMaxImages];
+    void* images[kMaxImages]; /* the memory opens' images, kept until the run ends */
     int imageCount;
     ScriptLine expectations[kMaxExpectations];
     int expectationCount;
