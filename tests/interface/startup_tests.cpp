@@ -78,6 +78,19 @@ TEST_F(StartupTest, SlotsGetSignalledEventsAndGlobalFocusOrASecondStartClosesThe
     EXPECT_EQ(OpenEventA(EVENT_ALL_ACCESS, FALSE, "ZORVA SoundEvent No0"), nullptr);
 }
 
+TEST_F(StartupTest, BufferFlagsFollowTheLocationAndGlobalFocus) {
+    const DWORD primary[] = {0x89, 0x85, 0x81}, secondary[] = {0x100E8, 0x100E4, 0x100E0};
+    for (uint32_t location = 0; location < 3; ++location) {
+        for (uint32_t focus : {0, 1}) {
+            script.bufferFlags.clear();
+            ASSERT_EQ(ZRVA_Init(kHostWindow, 44100, 16, 2, 1, location), 1u);
+            ASSERT_EQ(ZRVA_SetGlobalFocus(focus), 1u);
+            OpenStream(0, Ramp(4410), 100);
+            EXPECT_EQ(script.bufferFlags, (std::vector<DWORD>{primary[location], secondary[location] | focus << 15}));
+        }
+    }
+}
+
 // A second start closes the slots under the lock it already has, so it waits for a call that holds it.
 TEST_F(StartupTest, SecondInitWaitsForACallThatHoldsTheLock) {
     ASSERT_EQ(Start(2), 1u);

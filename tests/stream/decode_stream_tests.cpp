@@ -1,6 +1,8 @@
 // Decode streams over the fixtures: each whole file against its reference PCM (made by other decoders), in reads
 // of any size; only the audio between the tags reaches the codec; rewinds; the open's arithmetic and failures.
 #include <math.h>
+#include <stdlib.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <fstream>
@@ -172,5 +174,38 @@ TEST_F(DecodeStreamTest, FrameLengthsChainThroughEveryMpegFixture) {
             at += header.bytes, ++frames;
         EXPECT_EQ(at, stream->dataStart + stream->dataLength) << file << " after " << frames << " frames";
         DecodeStreamClose(stream), stream = nullptr;
+    }
+}
+
+// Every layer III sample rate and bit rate lame makes: the probe reads the first frame's rate and bit rate, and the
+// frame lengths chain from the first frame to the end of the audio.
+TEST_F(DecodeStreamTest, EveryLayer3RateAndBitRateIsReadAndChained) {
+    const std::pair<std::vector<DWORD>, std::vector<int>> kinds[] = {
+        {{44100, 48000, 32000}, {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
+        {{22050, 24000, 16000}, {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
+    for (const auto& [rates, bitRates] : kinds) {
+        for (DWORD rate : rates) {
+            const Frames silence(rate / 5 * 2, 0);
+            wave_bytes::TemporaryFile wav(wave_bytes::CanonicalWave(silence.data(), silence.size() * 2, 2, rate));
+            for (int bitRate : bitRates) {
+                SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(bitRate) + " kbit/s");
+                const std::string mp3 = std::string(wav.path()) + ".mp3";
+                const std::string command = std::string(ZORVA_LAME) + " --quiet --cbr -b " + std::to_string(bitRate) +
+                                            " --resample " + std::to_string(rate / 1000.0) + " " + wav.path() + " " +
+                                            mp3;
+                ASSERT_EQ(system(command.c_str()), 0);
+                Open(mp3, 500);
+                EXPECT_EQ(format.nSamplesPerSec, rate);
+                EXPECT_EQ(stream->sourceFormat->nAvgBytesPerSec, DWORD(bitRate) * 125);
+                const Bytes bytes = ReadWholeFile(mp3);
+                DWORD at = stream->dataStart;
+                MpegFrameHeader header;
+                while (at + 4 <= stream->dataStart + stream->dataLength && ReadMpegFrameHeader(&bytes[at], &header))
+                    at += header.bytes;
+                EXPECT_EQ(at, stream->dataStart + stream->dataLength);
+                DecodeStreamClose(stream), stream = nullptr;
+                unlink(mp3.c_str());
+            }
+        }
     }
 }

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 #include <string>
+#include <vector>
 
 #include <dsound.h>
 
@@ -13,6 +14,7 @@
 struct DeviceScript {
     std::map<std::string, HRESULT> answers;
     std::map<std::string, std::function<void()>> hooks;
+    std::vector<DWORD> bufferFlags; // of every buffer asked for, in turn
 
     template <typename Call> HRESULT Run(const char* name, Call call) {
         if (auto hook = hooks.find(name); hook != hooks.end()) hook->second();
@@ -80,6 +82,7 @@ class ScriptedDevice final : public Scripted<IDirectSound> {
     using Scripted::Scripted;
     HRESULT STDMETHODCALLTYPE CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* buffer,
                                                 LPUNKNOWN outer) override {
+        script.bufferFlags.push_back(desc->dwFlags);
         const HRESULT result =
             script.Run("CreateSoundBuffer", [&] { return inner->CreateSoundBuffer(desc, buffer, outer); });
         if (result == DS_OK) *buffer = new ScriptedBuffer(*buffer, script);

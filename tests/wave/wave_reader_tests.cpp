@@ -38,7 +38,12 @@ void ExpectAllReadersAgreeWithTheModel(const Bytes& bytes, const std::string& na
 } // namespace
 
 TEST(WaveReaderTest, EveryReaderAnswersEachImageAsItsLayoutSays) {
-    const Bytes padding(16370, 'x'); // puts the next tag across the first two 16 KiB windows of the file search
+    // Paddings that put the next tag at the last position the file search's first window compares, at the first of
+    // the next window, and across the two.
+    const Bytes lastInWindow(16359, 'x'), firstInNext(16360, 'x'), across(16370, 'x');
+    // The smallest resource: its "fmt " at 12, the one position its search takes, and "data" inside the format.
+    const Bytes smallest = Join({{'R', 'I', 'F', 'F', 31, 0, 0, 0, 'W', 'A', 'V', 'E', 'f', 'm', 't', ' ', 16, 0, 0, 0},
+                                 {1, 0, 1, 0, 0x44, 0xAC, 0, 0, 0x88, 0x58, 1, 'd', 'a', 't', 'a', 0, 0, 0, 0}});
     const std::pair<const char*, Bytes> cases[] = {
         {"canonical", kCanonical},
         {"8-bit mono", Riff({Chunk("fmt ", FormatBody(1, 1, 8)), Chunk("data", kSamples)})},
@@ -54,8 +59,12 @@ TEST(WaveReaderTest, EveryReaderAnswersEachImageAsItsLayoutSays) {
         {"data size one past", WithU32At(kCanonical, 40, 17)},
         {"tag inside another chunk",
          Riff({Chunk("LIST", {'d', 'a', 't', 'a', 4, 0, 0, 0}), Chunk("fmt ", FormatBody()), Chunk("data", kSamples)})},
-        {"tag across two windows",
-         Riff({Chunk("JUNK", padding), Chunk("fmt ", FormatBody()), Chunk("data", kSamples)})},
+        {"tag last in a window",
+         Riff({Chunk("JUNK", lastInWindow), Chunk("fmt ", FormatBody()), Chunk("data", kSamples)})},
+        {"tag first in a window",
+         Riff({Chunk("JUNK", firstInNext), Chunk("fmt ", FormatBody()), Chunk("data", kSamples)})},
+        {"tag across two windows", Riff({Chunk("JUNK", across), Chunk("fmt ", FormatBody()), Chunk("data", kSamples)})},
+        {"smallest resource", smallest},
         {"tag at the very end", Join({Riff({Chunk("fmt ", FormatBody())}), {'d', 'a', 't', 'a'}})},
         {"chunks without RIFF", Join({Chunk("fmt ", FormatBody(1, 1, 8)), Chunk("data", {9, 8, 7, 6})})},
         {"empty", {}},
@@ -63,7 +72,7 @@ TEST(WaveReaderTest, EveryReaderAnswersEachImageAsItsLayoutSays) {
     for (const auto& [name, bytes] : cases)
         ExpectAllReadersAgreeWithTheModel(bytes, name);
     // With no tag nearby the memory reader searches its whole megabyte, up to its last offset.
-    for (const auto& [name, bytes] : {cases[0], cases[15], cases[16]})
+    for (const auto& [name, bytes] : {cases[0], cases[18], cases[19]})
         EXPECT_EQ(wave_checks::CheckMemory(bytes.data(), bytes.size(), true), nullptr) << name << " (whole search)";
 }
 
