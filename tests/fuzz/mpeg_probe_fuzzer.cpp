@@ -2,7 +2,7 @@
 // accepted file must really hold the frame header the result describes, and any information frame and tag it read.
 #include "fuzz_file.h"
 #include "stream/mpeg_format_probe.h"
-#include "wave_model.h"
+#include "wave_checks.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static fuzz::MemoryFile memoryFile;
@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // The probe acts only on bytes it read: the header lies wholly inside the file.
     FUZZ_CHECK(result.audioStart == result.leadingTagSize);
     FUZZ_CHECK(size >= 4 && result.audioStart <= size - 4);
-    FUZZ_CHECK(result.headerWord == fuzz::LoadU32(data + result.audioStart));
+    FUZZ_CHECK(result.headerWord == wave_checks::LoadU32(data + result.audioStart));
     FUZZ_CHECK((result.headerWord & 0xF0FF) == 0xF0FF);
     FUZZ_CHECK(result.tailTagSize == 0 || result.tailTagSize == 128);
     FUZZ_CHECK(result.audioLength == size - result.tailTagSize - result.audioStart);
