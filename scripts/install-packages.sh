@@ -12,6 +12,7 @@ everything=(
     wine wine32:i386 wine64
     libopenal-dev
     sox lame valgrind clang libclang-rt-14-dev clang-format
+    pulseaudio pulseaudio-utils libpulse0:i386
 )
 case "${1:-all}" in
 play) packages=("${play[@]}") ;;

@@ -1,8 +1,7 @@
 #!/bin/sh
-# CI entry point: the native suite under ASan+UBSan (less the real-time scenarios, whose code the other suites run),
-# the suites that run threads (streams and their refills, the stress, the mixer, timers, events, start-up, hurried
-# hosts) under TSan, then valgrind memcheck over the suites that render through the platform's mixer end to end
-# (static render, stream, hostile input).
+# CI entry point: the native suite under ASan+UBSan, the suites that run threads (streams and their refills, the
+# stress, timers, start-up, hostile streams, the scenarios on their timer thread) under TSan, then valgrind memcheck
+# over the suites that render through the platform's mixer end to end (streams, hostile input, a scenario).
 #
 # The sanitizer test presets leave out installed_tree_consumers: it builds a plain host against the installed,
 # instrumented library, which no sanitizer runtime supports (the runtime must be linked into the executable).
@@ -37,7 +36,9 @@ memcheck() {
         --errors-for-leak-kinds=definite,indirect,possible --show-leak-kinds=definite,indirect,possible \
         --track-fds=no "$@"
 }
-memcheck "$build/static/static_tests" --gtest_filter='StaticRender*'
 memcheck "$build/stream/stream_tests"
 memcheck "$build/hostile/hostile_tests"
+scripts=$(pwd)/tests/windows/scripts
+(cd "$build/differential/scenario-data" &&
+    ZORVA_CAPTURE=../captures/memcheck.raw memcheck ../portable_scenario_host "$scripts/stream_codecs.scn")
 step "sanitizers and memcheck passed"

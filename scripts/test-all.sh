@@ -27,11 +27,7 @@ run_build() {
     echo "=== $name: build"
     cmake --build "$tree" -j "$jobs" || return 1
     echo "=== $name: test"
-    # Under Wine the scenarios time real-time playback against Wine's mixing bursts of about 40 ms, within 30 ms:
-    # a test that fails is run up to twice more before it counts.
-    local repeat=()
-    [[ $name == win* ]] && repeat=(--repeat until-pass:3)
-    ctest --test-dir "$tree" --output-on-failure -j "$jobs" "${repeat[@]}" 2>&1 | tee "$log"
+    ctest --test-dir "$tree" --output-on-failure -j "$jobs" 2>&1 | tee "$log"
     local status=${PIPESTATUS[0]}
     # "NN% tests passed, F tests failed out of T"
     local summary
