@@ -20,7 +20,7 @@
 #include "host_platform.h"
 #include "scenario_runner.h"
 
-#define ONSET_TOLERANCE_MS 20.0
+#define ONSET_TOLERANCE_MS 25.0
 #define FREQUENCY_TOLERANCE 0.01
 #define GAIN_TOLERANCE_DB 1.0
 #define SEAM_GAP_MS 1.0
