@@ -1,4 +1,4 @@
-/* Hurried releases: start, two playing 50 ms streams, a random 0-25 ms, release; a thousand rounds. Windows may start
+/* Hurried releases: start, two playing 50 ms streams, a random 0-25 ms, release, round after round. Windows may start
  * a periodic timer's callback after timeKillEvent has returned unless the timer was made to be killed
  * synchronously, and a refill started so would run on a freed slot table. Such a refill is caught by its slot
  * event: the host holds the events across the release and resets them, so a refill that enters afterwards waits on
