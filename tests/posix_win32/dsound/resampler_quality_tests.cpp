@@ -82,11 +82,11 @@ struct QualityCase {
 };
 
 // The strongest component outside the tone's main lobe (if it lies below the output's Nyquist frequency at all), in
-// dB against the tone as the source holds it.
+// dB against a tone of the same amplitude at the output's rate.
 double WorstSpuriousDb(const QualityCase& c) {
     const std::vector<int16_t> source = Sine(c.sourceRate, c.tone);
     const std::vector<double> spectrum = Spectrum(RenderVoice(source, c.frequency, kSettle + kAnalysed), kSettle);
-    const std::vector<double> original = Spectrum(source, 0);
+    const std::vector<double> original = Spectrum(Sine(kOutputRate, 1000), 0);
     const long toneBin = lrint(c.tone * c.frequency / c.sourceRate * kAnalysed / kOutputRate);
     double worst = 0;
     for (long bin = 0; bin < long(spectrum.size()); ++bin)

@@ -24,13 +24,13 @@ function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
     configure_file(${sound} ${data_dir} COPYONLY)
   endforeach()
   # The reference beep (40 ms of 1 kHz) and the looping MP3 (2.000 s of a 441 Hz sine, 882 whole periods, encoded
-  # by lame with its LAME tag).
+  # by lame with its LAME tag); sox's dither is random, so neither is dithered.
   if(NOT EXISTS ${data_dir}/sine441_tagged.mp3)
     find_program(ZORVA_SOX sox REQUIRED)
     find_program(ZORVA_LAME lame REQUIRED)
-    execute_process(COMMAND ${ZORVA_SOX} -n -r 44100 -c 1 -b 16 ${data_dir}/beep.wav synth 0.04 sine 1000 gain -6
+    execute_process(COMMAND ${ZORVA_SOX} -D -n -r 44100 -c 1 -b 16 ${data_dir}/beep.wav synth 0.04 sine 1000 gain -6
                     COMMAND_ERROR_IS_FATAL ANY)
-    execute_process(COMMAND ${ZORVA_SOX} -n -r 44100 -c 2 -b 16 ${data_dir}/sine441.wav synth 2.0 sine 441 gain -6
+    execute_process(COMMAND ${ZORVA_SOX} -D -n -r 44100 -c 2 -b 16 ${data_dir}/sine441.wav synth 2.0 sine 441 gain -6
                     COMMAND_ERROR_IS_FATAL ANY)
     execute_process(COMMAND ${ZORVA_LAME} --quiet -b 128 ${data_dir}/sine441.wav ${data_dir}/sine441_tagged.mp3
                     COMMAND_ERROR_IS_FATAL ANY)
