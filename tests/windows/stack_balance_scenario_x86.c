@@ -4,7 +4,9 @@
 #include <string.h>
 
 #include "host_checks.h"
-#include "scenarios.h"
+#include "loaded_library.h"
+
+void RunStackBalanceScenario(void* const exports[EXPORT_COUNT]);
 
 /* Pushes count arguments (last first), calls function and writes the bytes it popped; answers its EAX. */
 uint32_t CallMeasuringStack(const void* function, const uint32_t* arguments, uint32_t count, int32_t* bytesPopped);
