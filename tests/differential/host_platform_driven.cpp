@@ -59,7 +59,7 @@ void SummariseWindow(const WAVEFORMATEX& format) {
 bool WriteFile(const char* path, const void* bytes, size_t size) {
     FILE* file = fopen(path, "wb");
     if (!file) return false;
-    const bool written = fwrite(bytes, 1, size, file) == size;
+    const bool written = size == 0 || fwrite(bytes, 1, size, file) == size;
     return fclose(file) == 0 && written;
 }
 
