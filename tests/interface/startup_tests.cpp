@@ -11,6 +11,9 @@ using StartupTest = RenderSession;
 
 namespace {
 
+HRESULT WINAPI AlreadyInitialised(LPVOID) { return S_FALSE; }
+HRESULT WINAPI RefusingInitialise(LPVOID) { return E_OUTOFMEMORY; }
+
 struct StartupFailure {
     const char* what;
     void (*arrange)(DeviceScript&);
@@ -20,6 +23,9 @@ struct StartupFailure {
 
 const StartupFailure kFailures[] = {
     {"msacm32 missing", [](DeviceScript&) { posix_win32::FailModuleLoad("msacm32.dll"); }, kBindFailedMessage, 8},
+    {"COM refused",
+     [](DeviceScript&) { posix_win32::ReplaceEntryPoint("ole32.dll", "CoInitialize", &RefusingInitialise); },
+     kBindFailedMessage, 8},
     {"no joystick entry", [](DeviceScript&) { posix_win32::HideEntryPoint("winmm.dll", "joyGetPosEx"); },
      kBindFailedMessage, 8},
     {"no device class", [](DeviceScript& s) { s.answers["CoCreateInstance"] = REGDB_E_CLASSNOTREG; },
@@ -55,6 +61,8 @@ TEST_F(StartupTest, EachFailedStepLeavesNothingAndShowsItsBox) {
 }
 
 TEST_F(StartupTest, SlotsGetSignalledEventsAndGlobalFocusOrASecondStartClosesThem) {
+    // COM already initialised on this thread is no failure.
+    posix_win32::ReplaceEntryPoint("ole32.dll", "CoInitialize", &AlreadyInitialised);
     ASSERT_EQ(Start(3), 1u);
     for (int i = 0; i < 3; ++i) {
         char name[32];

@@ -82,7 +82,7 @@ TEST_F(StreamHandshakeTest, StopAndPlayWaitForTheRefillThatEndsTheSound) {
     }
 }
 
-TEST_F(StreamHandshakeTest, PlayAnswersZeroOnlyForTheFourRefusals) {
+TEST_F(StreamHandshakeTest, PlayAnswersZeroOnlyForTheFourRefusalsAndSettersOneWhateverTheDeviceSays) {
     ASSERT_EQ(Start(), 1u);
     const HRESULT refusals[] = {DSERR_INVALIDPARAM, DSERR_INVALIDCALL, DSERR_PRIOLEVELNEEDED, DSERR_BUFFERLOST};
     for (HRESULT answer : {DS_OK, DSERR_OTHERAPPHASPRIO, refusals[0], refusals[1], refusals[2], refusals[3]}) {
@@ -92,6 +92,13 @@ TEST_F(StreamHandshakeTest, PlayAnswersZeroOnlyForTheFourRefusals) {
         script.answers["Play"] = answer;
         EXPECT_EQ(ZRVA_Play(0, 1, 0), refused ? 0u : 1u) << std::hex << answer;
         EXPECT_EQ(ZRVA_Play(1, 0, 0), answer == DS_OK ? 1u : 0u) << "static " << std::hex << answer;
+        // A setter answers 1 whatever the device made of the value; a getter the device refused, its failure value.
+        for (const char* call : {"SetVolume", "SetPan", "SetFrequency", "GetVolume", "GetPan", "GetFrequency"})
+            script.answers[call] = answer == DS_OK ? DSERR_INVALIDPARAM : answer;
+        EXPECT_EQ(ZRVA_SetVolume(1, -100) + ZRVA_SetPan(1, 100) + ZRVA_SetFrequency(1, 8000), 3u);
+        EXPECT_EQ(ZRVA_GetVolume(1), 1);
+        EXPECT_EQ(ZRVA_GetPan(1), ZRVA_PAN_FAILURE);
+        EXPECT_EQ(ZRVA_GetFrequency(1), 0u);
         script.answers.clear();
         // A refused stream play leaves no timer behind, so the next play plays.
         EXPECT_EQ(soundDevice.slots[0].timerId != 0, !refused);

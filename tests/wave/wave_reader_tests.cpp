@@ -1,5 +1,10 @@
 // The file, resource and memory readers over one table of images (well-formed, damaged, hostile) and over every
 // truncation of a whole file, each held against the model of the byte layout that the fuzz target checks too.
+#include <fcntl.h>
+#include <sys/stat.h>
+
+#include <thread>
+
 #include <gtest/gtest.h>
 
 #include "../fuzz/wave_checks.h"
@@ -80,4 +85,27 @@ TEST(WaveReaderTest, EveryTruncationOfAWholeFileIsAnsweredAsItsLayoutSays) {
     for (size_t length = 0; length <= kCanonical.size(); ++length)
         ExpectAllReadersAgreeWithTheModel(Bytes(kCanonical.begin(), kCanonical.begin() + length),
                                           "cut to " + std::to_string(length));
+}
+
+// A read collects what a slow source delivers piece by piece until the end: a pipe written in two parts.
+TEST(WaveReaderTest, FileReadCollectsShortReadsUntilTheEnd) {
+    char folder[] = "/tmp/zorva-pipe-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string pipe = std::string(folder) + "/pipe";
+    ASSERT_EQ(mkfifo(pipe.c_str(), 0600), 0);
+    std::thread writer([&] {
+        const int fd = open(pipe.c_str(), O_WRONLY);
+        EXPECT_EQ(write(fd, "abcde", 5), 5);
+        usleep(50000);
+        EXPECT_EQ(write(fd, "fghij", 5), 5);
+        close(fd);
+    });
+    const FileHandle handle = FileOpen(pipe.c_str());
+    char bytes[16] = {};
+    EXPECT_EQ(FileRead(handle, bytes, sizeof bytes), 10u);
+    EXPECT_STREQ(bytes, "abcdefghij");
+    FileClose(handle);
+    writer.join();
+    unlink(pipe.c_str());
+    rmdir(folder);
 }
