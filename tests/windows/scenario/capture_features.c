@@ -64,39 +64,45 @@ double LevelDb(const Capture* capture, double startMs, double endMs, int channel
     return 10 * log10(sum / (double)count);
 }
 
+static int CompareDoubles(const void* a, const void* b) {
+    double x = *(const double*)a, y = *(const double*)b;
+    return (x > y) - (x < y);
+}
+
 double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel) {
     size_t start = FrameAt(capture, startMs), end = FrameAt(capture, endMs);
     unsigned c = channel == ALL_CHANNELS ? 0 : (unsigned)channel;
-    if (c >= kCaptureChannels) return 0;
+    if (c >= kCaptureChannels || end <= start + 1) return 0;
     float peak = 0;
     for (size_t frame = start; frame < end; ++frame) {
         float value = fabsf(capture->samples[frame * kCaptureChannels + c]);
         if (value > peak) peak = value;
     }
-    /* A crossing counts only after the wave has gone clearly negative, so noise near zero adds none. */
+    /* A crossing counts only after the wave has gone clearly negative, so noise near zero adds none. The median of
+     * the periods between crossings stands for the tone: a dropout of the output bends one period, not the median. */
     const float hysteresis = peak * 0.05f;
+    double* periods = malloc((end - start) * sizeof *periods);
     int armed = 0;
-    double first = -1, last = -1;
-    long crossings = 0;
-    for (size_t frame = start + 1; frame < end; ++frame) {
+    double last = -1;
+    size_t count = 0;
+    for (size_t frame = start + 1; periods && frame < end; ++frame) {
         float before = capture->samples[(frame - 1) * kCaptureChannels + c];
         float now = capture->samples[frame * kCaptureChannels + c];
         if (now < -hysteresis) armed = 1;
         if (armed && before < 0 && now >= 0) {
             double at = (double)(frame - 1) + (double)(-before / (now - before));
-            if (first < 0) first = at;
+            if (last >= 0) periods[count++] = at - last;
             last = at;
-            ++crossings;
             armed = 0;
         }
     }
-    if (crossings < 2) return 0;
-    return (double)(crossings - 1) * kCaptureRate / (last - first);
-}
-
-static int CompareDoubles(const void* a, const void* b) {
-    double x = *(const double*)a, y = *(const double*)b;
-    return (x > y) - (x < y);
+    double frequency = 0;
+    if (count > 0) {
+        qsort(periods, count, sizeof *periods, CompareDoubles);
+        frequency = kCaptureRate / (count % 2 ? periods[count / 2] : (periods[count / 2 - 1] + periods[count / 2]) / 2);
+    }
+    free(periods);
+    return frequency;
 }
 
 void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams) {
