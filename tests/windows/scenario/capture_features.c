@@ -49,24 +49,32 @@ double PeakAmplitude(const Capture* capture, double startMs, double endMs) {
     return peak;
 }
 
-double LevelDb(const Capture* capture, double startMs, double endMs, int channel) {
-    double sum = 0;
-    size_t count = 0;
-    for (size_t frame = FrameAt(capture, startMs); frame < FrameAt(capture, endMs); ++frame) {
-        for (unsigned c = 0; c < kCaptureChannels; ++c) {
-            if (channel != ALL_CHANNELS && (unsigned)channel != c) continue;
-            double value = capture->samples[frame * kCaptureChannels + c];
-            sum += value * value;
-            ++count;
-        }
-    }
-    if (count == 0 || sum == 0) return -200;
-    return 10 * log10(sum / (double)count);
-}
-
 static int CompareDoubles(const void* a, const void* b) {
     double x = *(const double*)a, y = *(const double*)b;
     return (x > y) - (x < y);
+}
+
+double LevelDb(const Capture* capture, double startMs, double endMs, int channel) {
+    enum { kBlockFrames = kCaptureRate / 100, kMostBlocks = 1024 };
+    static double levels[kMostBlocks];
+    size_t blocks = 0;
+    for (size_t at = FrameAt(capture, startMs); at < FrameAt(capture, endMs) && blocks < kMostBlocks;
+         at += kBlockFrames) {
+        double sum = 0;
+        size_t count = 0;
+        for (size_t frame = at; frame < at + kBlockFrames && frame < capture->frames; ++frame) {
+            for (unsigned c = 0; c < kCaptureChannels; ++c) {
+                if (channel != ALL_CHANNELS && (unsigned)channel != c) continue;
+                double value = capture->samples[frame * kCaptureChannels + c];
+                sum += value * value;
+                ++count;
+            }
+        }
+        levels[blocks++] = count && sum > 0 ? 10 * log10(sum / (double)count) : -200;
+    }
+    if (blocks == 0) return -200;
+    qsort(levels, blocks, sizeof levels[0], CompareDoubles);
+    return levels[blocks / 2];
 }
 
 double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel) {
@@ -108,7 +116,7 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
 void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams) {
     size_t first = FrameAt(capture, startMs), last = FrameAt(capture, endMs);
     seams->longestSilenceMs = 0;
-    seams->count = 0;
+    seams->gaps = seams->count = 0;
     size_t quietSince = first;
     enum { kMostCrossings = 4096 };
     static double crossings[kMostCrossings], periods[kMostCrossings];
@@ -118,6 +126,7 @@ void FindToneSeams(const Capture* capture, double startMs, double endMs, int cha
         float next = capture->samples[(frame + 1) * kCaptureChannels + (unsigned)channel];
         if (fabsf(here) > SILENCE_AMPLITUDE) quietSince = frame + 1;
         double quietMs = MsAt((double)(frame + 1 - quietSince));
+        seams->gaps += quietMs > 1.0 && MsAt((double)(frame - quietSince)) <= 1.0;
         if (quietMs > seams->longestSilenceMs) seams->longestSilenceMs = quietMs;
         if (here < 0 && next >= 0 && found < kMostCrossings) crossings[found++] = (double)frame + here / (here - next);
     }

@@ -17,17 +17,19 @@ double FindOnsetMs(const Capture* capture, double fromMs);
 double FindEndMs(const Capture* capture, double fromMs, double quietMs);
 /* The loudest sample in [startMs, endMs) of every channel. */
 double PeakAmplitude(const Capture* capture, double startMs, double endMs);
-/* RMS level in dBFS of one channel (0 = left) or of all channels over [startMs, endMs). */
+/* Level in dBFS of one channel (0 = left) or of all channels over [startMs, endMs): the median of its 10 ms blocks'
+ * RMS levels, which a dropout of the output does not move. */
 double LevelDb(const Capture* capture, double startMs, double endMs, int channel);
 /* The frequency of a steady tone in [startMs, endMs) of one channel, from the spacing of its rising zero crossings;
  * 0 when fewer than two are found. */
 double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel);
 double CaptureLengthMs(const Capture* capture);
 
-/* A steady tone's seams in [startMs, endMs) of one channel: the longest run of silence in it, and the moments where
- * a period between rising zero crossings is more than a tenth off the median (a phase jump), up to `most`. */
+/* A steady tone's seams in [startMs, endMs) of one channel: the longest run of silence in it, the runs over 1 ms, and
+ * the moments where a period between rising zero crossings is more than a tenth off the median (a phase jump). */
 typedef struct ToneSeams {
     double longestSilenceMs;
+    int gaps;
     int count;
     double atMs[64];
 } ToneSeams;
