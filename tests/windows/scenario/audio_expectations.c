@@ -130,27 +130,37 @@ static int CheckGain(const Timeline* timeline, const ScriptLine* line) {
     return fabs(second - first - wanted) <= GAIN_TOLERANCE_DB || Fail(timeline, line, "gain %+.2f dB", second - first);
 }
 
-/* A dropout of the output (some milliseconds of silence and a jump in phase) may come once anywhere; a seam of the
- * library's comes back at every pass. So one gap and one jump off the period are let pass, never more. */
+/* Whether a jump at `ms` lies on the grid of `period` through the jump at `anchor`. */
+static int OnGrid(double ms, double anchor, double period) {
+    double offset = ms - anchor;
+    return period > 0 && fabs(offset - round(offset / period) * period) <= SEAM_PERIOD_TOLERANCE_MS;
+}
+
+/* A dropout of the output (some milliseconds of silence, and the phase jumping at its two ends) may come once
+ * anywhere; a seam of the library's comes back at every pass. So one gap, and the jumps off the period within 50 ms
+ * of one another, are let pass once, never more. */
 static int CheckSeams(const Timeline* timeline, const ScriptLine* line) {
     double start = At(timeline, line, 2, 3) + ONSET_TOLERANCE_MS, end = At(timeline, line, 2, 4) - ONSET_TOLERANCE_MS;
     double period = strtod(line->tokens[5], NULL);
     ToneSeams seams;
     FindToneSeams(timeline->capture, start, end, 0, &seams);
-    int onPeriod = 0; /* the most jumps that one grid of the period holds */
-    for (int anchor = 0; period > 0 && anchor < seams.count; ++anchor) {
+    int best = 0, onPeriod = 0, strays = 0;
+    for (int anchor = 0; anchor < seams.count; ++anchor) {
         int fits = 0;
-        for (int i = 0; i < seams.count; ++i) {
-            double offset = seams.atMs[i] - seams.atMs[anchor];
-            fits += fabs(offset - round(offset / period) * period) <= SEAM_PERIOD_TOLERANCE_MS;
-        }
-        onPeriod = fits > onPeriod ? fits : onPeriod;
+        for (int i = 0; i < seams.count; ++i)
+            fits += OnGrid(seams.atMs[i], seams.atMs[anchor], period);
+        if (fits > onPeriod) best = anchor, onPeriod = fits;
+    }
+    for (int i = 0, last = -1; i < seams.count; ++i) {
+        if (OnGrid(seams.atMs[i], seams.atMs[best], period)) continue;
+        strays += last < 0 || seams.atMs[i] - seams.atMs[last] > 50;
+        last = i;
     }
     printf(
         "    line %d: longest silence %.2f ms, %d gaps over 1 ms, %d phase jumps (%d on the period) in %.1f..%.1f ms\n",
         line->number, seams.longestSilenceMs, seams.gaps, seams.count, onPeriod, start, end);
     if (seams.gaps > 1) return Fail(timeline, line, "%.0f gaps", seams.gaps);
-    if (seams.count - onPeriod > 1) return Fail(timeline, line, "%.0f jumps off the period", seams.count - onPeriod);
+    if (strays > 1) return Fail(timeline, line, "%.0f places where the tone jumps off the period", strays);
     if (period > 0 && onPeriod < 2) return Fail(timeline, line, "%.0f seams to measure the period by", onPeriod);
     return 1;
 }
