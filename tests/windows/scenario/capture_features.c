@@ -115,7 +115,7 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
 
 void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams) {
     size_t first = FrameAt(capture, startMs), last = FrameAt(capture, endMs);
-    seams->longestSilenceMs = 0;
+    seams->longestSilenceMs = seams->longestSilenceAtMs = 0;
     seams->gaps = seams->count = 0;
     size_t quietSince = first;
     enum { kMostCrossings = 4096 };
@@ -127,7 +127,8 @@ void FindToneSeams(const Capture* capture, double startMs, double endMs, int cha
         if (fabsf(here) > SILENCE_AMPLITUDE) quietSince = frame + 1;
         double quietMs = MsAt((double)(frame + 1 - quietSince));
         seams->gaps += quietMs > 1.0 && MsAt((double)(frame - quietSince)) <= 1.0;
-        if (quietMs > seams->longestSilenceMs) seams->longestSilenceMs = quietMs;
+        if (quietMs > seams->longestSilenceMs)
+            seams->longestSilenceMs = quietMs, seams->longestSilenceAtMs = MsAt((double)quietSince);
         if (here < 0 && next >= 0 && found < kMostCrossings) crossings[found++] = (double)frame + here / (here - next);
     }
     if (found < 3) return;

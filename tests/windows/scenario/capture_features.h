@@ -29,6 +29,7 @@ double CaptureLengthMs(const Capture* capture);
  * the moments where a period between rising zero crossings is more than a tenth off the median (a phase jump). */
 typedef struct ToneSeams {
     double longestSilenceMs;
+    double longestSilenceAtMs; /* where it begins */
     int gaps;
     int count;
     double atMs[64];
