@@ -1,8 +1,6 @@
 // A stream whose file turns into 40 MB without a frame sync: each refill gives up on the damage after a bounded
 // stretch, so the timer thread is never held, a stream beside it plays on exactly, and a looping one goes round.
 #include <chrono>
-#include <fstream>
-#include <iterator>
 
 #include "stream/decode_stream.h"
 #include "support/render_session.h"
@@ -14,8 +12,7 @@ class DamagedStreamTest : public RenderSession {
     // A second of a 128 kbit/s MP3 (without its closing ID3v1 tag), then 40 MB that never hold 0xFF.
     void SetUp() override {
         RenderSession::SetUp();
-        std::ifstream in(Fixture("mp3_cbr128_44k_stereo_tagged.mp3"), std::ios::binary);
-        wave_bytes::Bytes bytes{std::istreambuf_iterator<char>(in), {}};
+        wave_bytes::Bytes bytes = wave_bytes::ReadWholeFile(Fixture("mp3_cbr128_44k_stereo_tagged.mp3"));
         bytes.resize(bytes.size() - 128 + (40u << 20), 0x5A);
         damaged = std::make_unique<wave_bytes::TemporaryFile>(bytes);
         ASSERT_EQ(Start(), 1u);

@@ -5,8 +5,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 
 #include "platform/system_library_binding.h"
 #include "stream/decode_stream.h"
@@ -18,10 +16,7 @@ namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-Bytes ReadWholeFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes{std::istreambuf_iterator<char>(in), {}};
-}
+using wave_bytes::ReadWholeFile;
 
 Bytes convertedSource; // every source byte the codec was given
 MMRESULT WINAPI RecordingConvert(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags) {

@@ -10,9 +10,6 @@
 #include <algorithm>
 #include <string>
 
-#include <fstream>
-#include <iterator>
-
 #include "support/render_session.h"
 
 namespace {
@@ -45,8 +42,7 @@ std::string TaggedSineMp3() {
 
 // libmpg123's decode of the whole file with its gapless trimming: the sound and nothing else.
 Frames GaplessDecode(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    const std::vector<unsigned char> file{std::istreambuf_iterator<char>(in), {}};
+    const wave_bytes::Bytes file = wave_bytes::ReadWholeFile(path);
     mpg123_init();
     mpg123_handle* handle = mpg123_new(nullptr, nullptr);
     mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_GAPLESS | MPG123_QUIET, 0);

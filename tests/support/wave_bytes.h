@@ -5,6 +5,8 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -53,6 +55,12 @@ inline Bytes CanonicalWave(const void* samples, size_t bytes, uint16_t channels 
     posix_win32::WriteWaveHeader(format, static_cast<uint32_t>(bytes), file.data());
     file.insert(file.end(), static_cast<const uint8_t*>(samples), static_cast<const uint8_t*>(samples) + bytes);
     return file;
+}
+
+// The whole of a file; empty when it cannot be read.
+inline Bytes ReadWholeFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return Bytes{std::istreambuf_iterator<char>(in), {}};
 }
 
 // A file in the temporary directory holding the given bytes, removed again with the object.
