@@ -7,7 +7,7 @@
 set -eu
 cd "$(dirname "$0")/.."
 seconds=${1:-60}
-targets="wave_fuzzer mpeg_probe_fuzzer decode_stream_fuzzer"
+targets="wave_fuzzer decode_stream_fuzzer"
 
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz

@@ -33,12 +33,11 @@ DWORD MostSilentSource(const DecodeStream* stream) {
 LONG ReadPass(DecodeStream* stream, std::vector<BYTE>& buffer, LONG piece) {
     LONG total = 0;
     while (total < kMostBytesPerPass) {
-        const LONG sourceBefore = stream->sourceRead;
+        const LONG takenBefore = FileTell(stream->file);
         const LONG got = DecodeStreamRead(stream, buffer.data(), piece);
         FUZZ_CHECK(got >= 0 && got <= piece);
         // Damaged data that yields nothing is given up on within a bounded stretch, whatever the file's size.
-        if (got == 0 && stream->sourceRead > sourceBefore)
-            FUZZ_CHECK(static_cast<DWORD>(stream->sourceRead - sourceBefore) <= MostSilentSource(stream));
+        if (got == 0) FUZZ_CHECK(static_cast<DWORD>(FileTell(stream->file) - takenBefore) <= MostSilentSource(stream));
         CheckInvariants(stream);
         total += got;
         if (got < piece) break;

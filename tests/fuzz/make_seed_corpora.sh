@@ -22,5 +22,8 @@ for target in wave_fuzzer; do
     printf 'fmt \020\000\000\000\001\000\001\000"V\000\000"V\000\000\001\000\010\000data\004\000\000\000abcd' \
         >"$out/$target/chunks_only.bin"
 done
-seed mpeg_probe_fuzzer 4096 "$fixtures"/*.mp3 "$fixtures"/*.mp2 "$fixtures"/wav_pcm16_22k_stereo.wav
 seed decode_stream_fuzzer 8192 "$fixtures"/*.mp3 "$fixtures"/*.mp2 "$fixtures"/*.wav
+# Good MPEG frames, then 100 kB that never hold a frame sync: far more than one read may take in for nothing.
+damaged=$out/decode_stream_fuzzer/frames_then_damage.mp3
+head -c 8192 "$fixtures"/mp3_cbr128_44k_stereo_tagged.mp3 >"$damaged"
+head -c 100000 /dev/zero | tr '\000' Z >>"$damaged"
