@@ -1,7 +1,7 @@
 #!/bin/sh
 # CI entry point: the native suite under ASan+UBSan, the suites that run threads (streams and their refills, the
-# stress, timers, start-up, hostile streams, the scenarios on their timer thread) under TSan, then valgrind memcheck
-# over the suites that render through the platform's mixer end to end (streams, hostile input, a scenario).
+# stress, timers, start-up, the scenarios on their timer thread) under TSan, then valgrind memcheck over the suites
+# that decode and render through the platform end to end (streams, the decode fuzz target's replay, a scenario).
 #
 # The sanitizer test presets leave out installed_tree_consumers: it builds a plain host against the installed,
 # instrumented library, which no sanitizer runtime supports (the runtime must be linked into the executable).
@@ -20,7 +20,7 @@ for preset in asan tsan; do
 done
 
 # The plain native Debug tree serves memcheck when the test command has built it already.
-if [ -x build/native/tests/hostile/hostile_tests ]; then
+if [ -x build/native/tests/fuzz/decode_stream_fuzzer ]; then
     build=build/native/tests
 else
     step "memcheck: build"
@@ -37,7 +37,7 @@ memcheck() {
         --track-fds=no "$@"
 }
 memcheck "$build/stream/stream_tests"
-memcheck "$build/hostile/hostile_tests"
+memcheck "$build/fuzz/decode_stream_fuzzer" "$build/fuzz/corpus/decode_stream_fuzzer" tests/fuzz/regressions/decode_stream_fuzzer
 scripts=$(pwd)/tests/windows/scripts
 (cd "$build/differential/scenario-data" &&
     ZORVA_CAPTURE=../captures/memcheck.raw memcheck ../portable_scenario_host "$scripts/stream_codecs.scn")
