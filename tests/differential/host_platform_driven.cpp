@@ -16,6 +16,7 @@
 
 extern "C" {
 #include "host_platform.h"
+#include "scenario_runner.h"
 }
 
 namespace {
@@ -56,23 +57,6 @@ void SummariseWindow(const WAVEFORMATEX& format) {
     windowStart = capture.size();
 }
 
-bool WriteFile(const char* path, const void* bytes, size_t size) {
-    FILE* file = fopen(path, "wb");
-    if (!file) return false;
-    const bool written = size == 0 || fwrite(bytes, 1, size, file) == size;
-    return fclose(file) == 0 && written;
-}
-
-std::string ReadFile(const char* path) {
-    std::string text;
-    if (FILE* file = fopen(path, "rb")) {
-        char chunk[4096];
-        for (size_t got; (got = fread(chunk, 1, sizeof chunk, file)) > 0;)
-            text.append(chunk, got);
-        fclose(file);
-    }
-    return text;
-}
 } // namespace
 
 extern "C" int LoadSoundApi(ZRVA_FunctionTable* api) {
@@ -106,21 +90,12 @@ extern "C" int FinishCapture(void) {
     const char* rendersPath = getenv("ZORVA_RENDERS");
     const char* expectedPath = getenv("ZORVA_RENDERS_EXPECTED");
     int failures = 0;
-    if (capturePath) failures += !WriteFile(capturePath, capture.data(), capture.size());
-    if (rendersPath) failures += !WriteFile(rendersPath, renders.data(), renders.size());
+    if (capturePath) failures += !WriteWholeFile(capturePath, capture.data(), capture.size());
+    if (rendersPath) failures += !WriteWholeFile(rendersPath, renders.data(), renders.size());
     if (expectedPath) {
-        const std::string expected = ReadFile(expectedPath);
-        size_t at = 0, lineStart = 0, line = 1;
-        for (; at < renders.size() && at < expected.size() && renders[at] == expected[at]; ++at)
-            if (renders[at] == '\n') lineStart = at + 1, ++line;
-        if (at < renders.size() || at < expected.size()) {
-            auto lineOf = [lineStart](const std::string& text) {
-                return lineStart < text.size() ? text.substr(lineStart, text.find('\n', lineStart) - lineStart) : "";
-            };
-            printf("render transcript line %zu differs:\n  here:     %s\n  expected: %s\n", line,
-                   lineOf(renders).c_str(), lineOf(expected).c_str());
-            ++failures;
-        }
+        char* expected = ReadWholeFile(expectedPath, nullptr);
+        failures += !expected || !CompareTranscript("render transcript", renders.c_str(), expected);
+        free(expected);
     }
     return failures;
 }

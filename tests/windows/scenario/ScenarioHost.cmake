@@ -5,7 +5,6 @@ set(zorva_scenario_host_sources
   ${zorva_scenario_dir}/scenario_host.c
   ${zorva_scenario_dir}/scenario_calls.c
   ${zorva_scenario_dir}/audio_expectations.c
-  ${zorva_scenario_dir}/capture.c
   ${zorva_scenario_dir}/capture_features.c)
 set(zorva_scenario_scripts_dir ${zorva_scenario_dir}/../scripts)
 set(zorva_scenario_transcripts_dir ${zorva_scenario_dir}/../../differential/transcripts)

@@ -1,7 +1,21 @@
 #include "capture_features.h"
 
 #include <math.h>
+#include <stdint.h>
 #include <stdlib.h>
+
+#include "scenario_runner.h"
+
+int ReadCapture(const char* path, Capture* capture) {
+    size_t size = 0;
+    unsigned char* bytes = (unsigned char*)ReadWholeFile(path, &size);
+    capture->frames = size / (2 * kCaptureChannels);
+    capture->samples = bytes ? malloc((capture->frames * kCaptureChannels + 1) * sizeof(float)) : NULL;
+    for (size_t i = 0; capture->samples && i < capture->frames * kCaptureChannels; ++i)
+        capture->samples[i] = (float)(int16_t)(bytes[2 * i] | bytes[2 * i + 1] << 8) / 32768.0f;
+    free(bytes);
+    return capture->samples != NULL;
+}
 
 static size_t FrameAt(const Capture* capture, double ms) {
     if (ms <= 0) return 0;

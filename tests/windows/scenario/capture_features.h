@@ -3,7 +3,17 @@
 #ifndef CAPTURE_FEATURES_H
 #define CAPTURE_FEATURES_H
 
-#include "capture.h"
+#include <stddef.h>
+
+/* A capture: what the sound server recorded from its sink (parec), or what the driven host rendered, as raw 16-bit
+ * stereo at 44.1 kHz, read into floating-point samples (interleaved, full scale at 1.0). */
+enum { kCaptureRate = 44100, kCaptureChannels = 2 };
+typedef struct Capture {
+    float* samples;
+    size_t frames;
+} Capture;
+/* Reads `path` as far as it has been written; nonzero on success. Free the samples when done. */
+int ReadCapture(const char* path, Capture* capture);
 
 /* Every channel at once, for the functions that take a channel. */
 #define ALL_CHANNELS (-1)

@@ -63,22 +63,30 @@ void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, do
     SleepMilliseconds(due - (NowMilliseconds() - runner->startMs));
 }
 
-/* The whole of `path`, with a terminating zero past its bytes; null when it cannot be read. */
-static char* ReadWholeFile(const char* path) {
+char* ReadWholeFile(const char* path, size_t* size) {
     FILE* file = fopen(path, "rb");
     if (!file) return NULL;
     fseek(file, 0, SEEK_END);
-    long size = ftell(file);
+    long length = ftell(file);
     fseek(file, 0, SEEK_SET);
-    char* bytes = size >= 0 ? malloc((size_t)size + 1) : NULL;
-    if (bytes) bytes[fread(bytes, 1, (size_t)size, file)] = '\0';
+    char* bytes = length >= 0 ? malloc((size_t)length + 1) : NULL;
+    size_t read = bytes ? fread(bytes, 1, (size_t)length, file) : 0;
+    if (bytes) bytes[read] = '\0';
+    if (size) *size = read;
     fclose(file);
     return bytes;
 }
 
+int WriteWholeFile(const char* path, const void* bytes, size_t size) {
+    FILE* file = fopen(path, "wb");
+    if (!file) return 0;
+    int written = size == 0 || fwrite(bytes, 1, size, file) == size;
+    return fclose(file) == 0 && written;
+}
+
 const void* LoadMemoryImage(Runner* runner, const char* path) {
     if (runner->imageCount == kMaxImages) return NULL;
-    void* image = ReadWholeFile(path);
+    void* image = ReadWholeFile(path, NULL);
     if (image) runner->images[runner->imageCount++] = image;
     return image;
 }
@@ -121,12 +129,11 @@ static void RunLine(Runner* runner, const ScriptLine* line) {
     }
 }
 
-/* Compares the transcript with the expected one line by line, ignoring carriage returns. */
-static int CompareTranscript(const char* transcript, const char* expected) {
+int CompareTranscript(const char* what, const char* transcript, const char* expected) {
     for (int lineNumber = 1;; ++lineNumber) {
         size_t lengthA = strcspn(transcript, "\r\n"), lengthB = strcspn(expected, "\r\n");
         if (lengthA != lengthB || memcmp(transcript, expected, lengthA) != 0) {
-            printf("transcript line %d differs:\n  here:     %.*s\n  expected: %.*s\n", lineNumber, (int)lengthA,
+            printf("%s line %d differs:\n  here:     %.*s\n  expected: %.*s\n", what, lineNumber, (int)lengthA,
                    transcript, (int)lengthB, expected);
             return 0;
         }
@@ -156,7 +163,7 @@ int main(int argc, char** argv) {
         if (strcmp(argv[i], "--transcript") == 0) transcriptPath = argv[i + 1];
         if (strcmp(argv[i], "--compare") == 0) comparePath = argv[i + 1];
     }
-    char* script = ReadWholeFile(argv[1]);
+    char* script = ReadWholeFile(argv[1], NULL);
     if (!script) {
         printf("cannot read %s\n", argv[1]);
         return 2;
@@ -179,17 +186,11 @@ int main(int argc, char** argv) {
     char captureBuffer[1024];
     CheckAudioExpectations(&runner, CapturePath(captureBuffer, sizeof captureBuffer));
 
-    if (transcriptPath) {
-        FILE* out = fopen(transcriptPath, "wb");
-        if (out) {
-            fwrite(runner.transcript, 1, runner.transcriptLength, out);
-            fclose(out);
-        }
-    }
+    if (transcriptPath) WriteWholeFile(transcriptPath, runner.transcript, runner.transcriptLength);
     int matches = 1;
     if (comparePath) {
-        char* expected = ReadWholeFile(comparePath);
-        matches = expected && CompareTranscript(runner.transcript ? runner.transcript : "", expected);
+        char* expected = ReadWholeFile(comparePath, NULL);
+        matches = expected && CompareTranscript("transcript", runner.transcript ? runner.transcript : "", expected);
         if (!expected) printf("cannot read the expected transcript %s\n", comparePath);
         free(expected);
     }

@@ -44,6 +44,12 @@ double MarkTime(Runner* runner, const ScriptLine* line, const char* name);
 void SetMark(Runner* runner, const char* name);
 /* Sleeps until `ms` milliseconds after the mark, so the time the calls themselves take does not add up. */
 void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, double ms);
+/* The whole of `path` with a terminating zero past its bytes, and its size where asked; null when unreadable. */
+char* ReadWholeFile(const char* path, size_t* size);
+/* Writes `size` bytes to `path`; nonzero on success. */
+int WriteWholeFile(const char* path, const void* bytes, size_t size);
+/* Compares a transcript with the expected one line by line, ignoring carriage returns; says where `what` differs. */
+int CompareTranscript(const char* what, const char* transcript, const char* expected);
 /* A whole file read into memory, kept until the run ends: the image of a memory open. */
 const void* LoadMemoryImage(Runner* runner, const char* path);
 
