@@ -23,9 +23,10 @@ struct DeviceScript {
     }
 };
 
-#define SCRIPTED(name, call)                                                                                           \
-    {                                                                                                                  \
-        return script.Run(#name, [&] { return inner->call; });                                                         \
+// A method that runs the script's hook and answer for its name before (or instead of) the inner object's.
+#define SCRIPTED(name, parameters, arguments)                                                                          \
+    HRESULT STDMETHODCALLTYPE name parameters override {                                                               \
+        return script.Run(#name, [&] { return inner->name arguments; });                                               \
     }
 
 template <typename Interface> class Scripted : public Interface {
@@ -53,28 +54,25 @@ template <typename Interface> class Scripted : public Interface {
 class ScriptedBuffer final : public Scripted<IDirectSoundBuffer> {
   public:
     using Scripted::Scripted;
-    HRESULT STDMETHODCALLTYPE GetCaps(LPDSBCAPS c) override SCRIPTED(GetCaps, GetCaps(c)) HRESULT STDMETHODCALLTYPE
-        GetCurrentPosition(LPDWORD p, LPDWORD w) override
-        SCRIPTED(GetCurrentPosition, GetCurrentPosition(p, w)) HRESULT STDMETHODCALLTYPE
-        GetFormat(LPWAVEFORMATEX f, DWORD s, LPDWORD w) override
-        SCRIPTED(GetFormat, GetFormat(f, s, w)) HRESULT STDMETHODCALLTYPE GetVolume(LPLONG v) override
-        SCRIPTED(GetVolume, GetVolume(v)) HRESULT STDMETHODCALLTYPE GetPan(LPLONG p) override
-        SCRIPTED(GetPan, GetPan(p)) HRESULT STDMETHODCALLTYPE GetFrequency(LPDWORD f) override
-        SCRIPTED(GetFrequency, GetFrequency(f)) HRESULT STDMETHODCALLTYPE GetStatus(LPDWORD s) override
-        SCRIPTED(GetStatus, GetStatus(s)) HRESULT STDMETHODCALLTYPE
-        Initialize(LPDIRECTSOUND d, LPCDSBUFFERDESC b) override
-        SCRIPTED(Initialize, Initialize(d, b)) HRESULT STDMETHODCALLTYPE
-        Lock(DWORD o, DWORD n, LPVOID* a1, LPDWORD b1, LPVOID* a2, LPDWORD b2, DWORD f) override
-        SCRIPTED(Lock, Lock(o, n, a1, b1, a2, b2, f)) HRESULT STDMETHODCALLTYPE Play(DWORD r, DWORD p, DWORD f) override
-        SCRIPTED(Play, Play(r, p, f)) HRESULT STDMETHODCALLTYPE SetCurrentPosition(DWORD p) override
-        SCRIPTED(SetCurrentPosition, SetCurrentPosition(p)) HRESULT STDMETHODCALLTYPE
-        SetFormat(LPCWAVEFORMATEX f) override SCRIPTED(SetFormat, SetFormat(f)) HRESULT STDMETHODCALLTYPE
-        SetVolume(LONG v) override SCRIPTED(SetVolume, SetVolume(v)) HRESULT STDMETHODCALLTYPE SetPan(LONG p) override
-        SCRIPTED(SetPan, SetPan(p)) HRESULT STDMETHODCALLTYPE SetFrequency(DWORD f) override
-        SCRIPTED(SetFrequency, SetFrequency(f)) HRESULT STDMETHODCALLTYPE Stop() override
-        SCRIPTED(Stop, Stop()) HRESULT STDMETHODCALLTYPE Unlock(LPVOID a1, DWORD b1, LPVOID a2, DWORD b2) override
-        SCRIPTED(Unlock, Unlock(a1, b1, a2, b2)) HRESULT STDMETHODCALLTYPE Restore() override
-        SCRIPTED(Restore, Restore())
+    SCRIPTED(GetCaps, (LPDSBCAPS c), (c))
+    SCRIPTED(GetCurrentPosition, (LPDWORD p, LPDWORD w), (p, w))
+    SCRIPTED(GetFormat, (LPWAVEFORMATEX f, DWORD s, LPDWORD w), (f, s, w))
+    SCRIPTED(GetVolume, (LPLONG v), (v))
+    SCRIPTED(GetPan, (LPLONG p), (p))
+    SCRIPTED(GetFrequency, (LPDWORD f), (f))
+    SCRIPTED(GetStatus, (LPDWORD s), (s))
+    SCRIPTED(Initialize, (LPDIRECTSOUND d, LPCDSBUFFERDESC b), (d, b))
+    SCRIPTED(Lock, (DWORD o, DWORD n, LPVOID* a1, LPDWORD b1, LPVOID* a2, LPDWORD b2, DWORD f),
+             (o, n, a1, b1, a2, b2, f))
+    SCRIPTED(Play, (DWORD r, DWORD p, DWORD f), (r, p, f))
+    SCRIPTED(SetCurrentPosition, (DWORD p), (p))
+    SCRIPTED(SetFormat, (LPCWAVEFORMATEX f), (f))
+    SCRIPTED(SetVolume, (LONG v), (v))
+    SCRIPTED(SetPan, (LONG p), (p))
+    SCRIPTED(SetFrequency, (DWORD f), (f))
+    SCRIPTED(Stop, (), ())
+    SCRIPTED(Unlock, (LPVOID a1, DWORD b1, LPVOID a2, DWORD b2), (a1, b1, a2, b2))
+    SCRIPTED(Restore, (), ())
 };
 
 class ScriptedDevice final : public Scripted<IDirectSound> {
@@ -88,15 +86,13 @@ class ScriptedDevice final : public Scripted<IDirectSound> {
         if (result == DS_OK) *buffer = new ScriptedBuffer(*buffer, script);
         return result;
     }
-    HRESULT STDMETHODCALLTYPE GetCaps(LPDSCAPS c) override SCRIPTED(GetCaps, GetCaps(c)) HRESULT STDMETHODCALLTYPE
-        DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER o, LPDIRECTSOUNDBUFFER* d) override
-        SCRIPTED(DuplicateSoundBuffer, DuplicateSoundBuffer(o, d)) HRESULT STDMETHODCALLTYPE
-        SetCooperativeLevel(HWND w, DWORD l) override
-        SCRIPTED(SetCooperativeLevel, SetCooperativeLevel(w, l)) HRESULT STDMETHODCALLTYPE Compact() override
-        SCRIPTED(Compact, Compact()) HRESULT STDMETHODCALLTYPE GetSpeakerConfig(LPDWORD c) override
-        SCRIPTED(GetSpeakerConfig, GetSpeakerConfig(c)) HRESULT STDMETHODCALLTYPE SetSpeakerConfig(DWORD c) override
-        SCRIPTED(SetSpeakerConfig, SetSpeakerConfig(c)) HRESULT STDMETHODCALLTYPE Initialize(LPCGUID g) override
-        SCRIPTED(Initialize, Initialize(g))
+    SCRIPTED(GetCaps, (LPDSCAPS c), (c))
+    SCRIPTED(DuplicateSoundBuffer, (LPDIRECTSOUNDBUFFER o, LPDIRECTSOUNDBUFFER* d), (o, d))
+    SCRIPTED(SetCooperativeLevel, (HWND w, DWORD l), (w, l))
+    SCRIPTED(Compact, (), ())
+    SCRIPTED(GetSpeakerConfig, (LPDWORD c), (c))
+    SCRIPTED(SetSpeakerConfig, (DWORD c), (c))
+    SCRIPTED(Initialize, (LPCGUID g), (g))
 };
 
 // Every DirectSound the library creates from now on comes with `script` over it.
