@@ -3,6 +3,7 @@
 #include <math.h>
 #include <stdint.h>
 #include <stdlib.h>
+#include <string.h>
 
 #include "scenario_runner.h"
 
@@ -91,66 +92,59 @@ double LevelDb(const Capture* capture, double startMs, double endMs, int channel
     return levels[blocks / 2];
 }
 
-double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel) {
-    size_t start = FrameAt(capture, startMs), end = FrameAt(capture, endMs);
-    unsigned c = channel == ALL_CHANNELS ? 0 : (unsigned)channel;
-    if (c >= kCaptureChannels || end <= start + 1) return 0;
+enum { kMostCrossings = 8192 };
+
+/* The rising zero crossings of one channel in [start, end), at sub-frame precision. A crossing counts only after the
+ * wave has gone clearly negative, so noise near zero adds none. */
+static size_t RisingCrossings(const Capture* capture, size_t start, size_t end, unsigned c, double* at) {
     float peak = 0;
-    for (size_t frame = start; frame < end; ++frame) {
-        float value = fabsf(capture->samples[frame * kCaptureChannels + c]);
-        if (value > peak) peak = value;
-    }
-    /* A crossing counts only after the wave has gone clearly negative, so noise near zero adds none. The median of
-     * the periods between crossings stands for the tone: a dropout of the output bends one period, not the median. */
-    const float hysteresis = peak * 0.05f;
-    double* periods = malloc((end - start) * sizeof *periods);
+    for (size_t frame = start; frame < end; ++frame)
+        peak = fmaxf(peak, fabsf(capture->samples[frame * kCaptureChannels + c]));
+    size_t found = 0;
     int armed = 0;
-    double last = -1;
-    size_t count = 0;
-    for (size_t frame = start + 1; periods && frame < end; ++frame) {
+    for (size_t frame = start + 1; frame < end && found < kMostCrossings; ++frame) {
         float before = capture->samples[(frame - 1) * kCaptureChannels + c];
         float now = capture->samples[frame * kCaptureChannels + c];
-        if (now < -hysteresis) armed = 1;
-        if (armed && before < 0 && now >= 0) {
-            double at = (double)(frame - 1) + (double)(-before / (now - before));
-            if (last >= 0) periods[count++] = at - last;
-            last = at;
-            armed = 0;
-        }
+        if (now < -peak * 0.05f) armed = 1;
+        if (armed && before < 0 && now >= 0) at[found++] = (double)(frame - 1) + (double)(-before / (now - before));
+        armed &= !(before < 0 && now >= 0);
     }
-    double frequency = 0;
-    if (count > 0) {
-        qsort(periods, count, sizeof *periods, CompareDoubles);
-        frequency = kCaptureRate / (count % 2 ? periods[count / 2] : (periods[count / 2 - 1] + periods[count / 2]) / 2);
-    }
-    free(periods);
-    return frequency;
+    return found;
+}
+
+/* The median of the spacings between `count` crossings (sorted in `spacings`); 0 with fewer than two. */
+static double MedianSpacing(const double* at, size_t count, double* spacings) {
+    for (size_t i = 1; i < count; ++i)
+        spacings[i - 1] = at[i] - at[i - 1];
+    if (count < 2) return 0;
+    qsort(spacings, count - 1, sizeof *spacings, CompareDoubles);
+    return spacings[(count - 1) / 2];
+}
+
+static double crossings[kMostCrossings], spacings[kMostCrossings];
+
+/* The median period stands for the tone: a dropout of the output bends one period, not the median. */
+double ToneFrequency(const Capture* capture, double startMs, double endMs, int channel) {
+    unsigned c = channel == ALL_CHANNELS ? 0 : (unsigned)channel;
+    size_t found = RisingCrossings(capture, FrameAt(capture, startMs), FrameAt(capture, endMs), c, crossings);
+    double period = MedianSpacing(crossings, found, spacings);
+    return period > 0 ? kCaptureRate / period : 0;
 }
 
 void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams) {
-    size_t first = FrameAt(capture, startMs), last = FrameAt(capture, endMs);
-    seams->longestSilenceMs = seams->longestSilenceAtMs = 0;
-    seams->gaps = seams->count = 0;
-    size_t quietSince = first;
-    enum { kMostCrossings = 4096 };
-    static double crossings[kMostCrossings], periods[kMostCrossings];
-    int found = 0;
-    for (size_t frame = first; frame + 1 < last; ++frame) {
-        float here = capture->samples[frame * kCaptureChannels + (unsigned)channel];
-        float next = capture->samples[(frame + 1) * kCaptureChannels + (unsigned)channel];
-        if (fabsf(here) > SILENCE_AMPLITUDE) quietSince = frame + 1;
+    size_t first = FrameAt(capture, startMs), last = FrameAt(capture, endMs), quietSince = first;
+    memset(seams, 0, sizeof *seams);
+    for (size_t frame = first; frame < last; ++frame) {
+        if (fabsf(capture->samples[frame * kCaptureChannels + (unsigned)channel]) > SILENCE_AMPLITUDE)
+            quietSince = frame + 1;
         double quietMs = MsAt((double)(frame + 1 - quietSince));
         seams->gaps += quietMs > 1.0 && MsAt((double)(frame - quietSince)) <= 1.0;
         if (quietMs > seams->longestSilenceMs)
             seams->longestSilenceMs = quietMs, seams->longestSilenceAtMs = MsAt((double)quietSince);
-        if (here < 0 && next >= 0 && found < kMostCrossings) crossings[found++] = (double)frame + here / (here - next);
     }
-    if (found < 3) return;
-    for (int i = 1; i < found; ++i)
-        periods[i - 1] = crossings[i] - crossings[i - 1];
-    qsort(periods, (size_t)(found - 1), sizeof periods[0], CompareDoubles);
-    double median = periods[(found - 1) / 2];
-    for (int i = 1; i < found && seams->count < 64; ++i)
+    size_t found = RisingCrossings(capture, first, last, (unsigned)channel, crossings);
+    double median = MedianSpacing(crossings, found, spacings);
+    for (size_t i = 1; found > 2 && i < found && seams->count < 64; ++i)
         if (fabs(crossings[i] - crossings[i - 1] - median) > median / 10)
             seams->atMs[seams->count++] = MsAt(crossings[i - 1]);
 }

@@ -29,9 +29,8 @@ typedef struct Runner {
     int imageCount;
     ScriptLine expectations[kMaxExpectations];
     int expectationCount;
-    char* transcript;
+    char transcript[1 << 16];
     size_t transcriptLength;
-    size_t transcriptCapacity;
     int failures;
 } Runner;
 
