@@ -1,6 +1,6 @@
 // A looping MP3 through the whole stream path against libmpg123's own gapless decode of the same file: 2.000 s of a
-// 441 Hz sine (882 whole periods) encoded by lame with its information frame and LAME tag, so a perfect loop is one
-// continuous sine. Looping from 0 plays the file's 88,200 samples again and again; looping from inside the data
+// 441 Hz sine (882 whole periods) encoded by lame with its information frame and LAME tag (a fixture), so a perfect
+// loop is one continuous sine. Looping from 0 plays the file's 88,200 samples again and again; looping from inside the data
 // goes on, after the first pass, with the gapless decode from the first frame at or after the offset.
 #include <math.h>
 #include <stdlib.h>
@@ -24,21 +24,6 @@ Frames Slice(const Frames& samples, size_t firstFrame, size_t frames) {
     return Frames(samples.begin() + firstFrame * kChannels, samples.begin() + (firstFrame + frames) * kChannels);
 }
 void Append(Frames& out, const Frames& more) { out.insert(out.end(), more.begin(), more.end()); }
-
-// The tagged MP3, made once by lame from a sine the test writes.
-std::string TaggedSineMp3() {
-    static const std::string path = [] {
-        Frames sine(kSoundFrames * kChannels);
-        for (size_t i = 0; i < kSoundFrames; ++i)
-            sine[2 * i] = sine[2 * i + 1] = static_cast<int16_t>(lrint(16000 * sin(2 * M_PI * 441.0 * i / 44100)));
-        wave_bytes::TemporaryFile wav(wave_bytes::CanonicalWave(sine.data(), sine.size() * 2));
-        const std::string mp3 = std::string(wav.path()) + ".mp3";
-        const std::string command = std::string(ZORVA_LAME) + " --quiet -b 128 " + wav.path() + " " + mp3;
-        EXPECT_EQ(system(command.c_str()), 0) << command;
-        return mp3;
-    }();
-    return path;
-}
 
 // libmpg123's decode of the whole file with its gapless trimming: the sound and nothing else.
 Frames GaplessDecode(const std::string& path) {
@@ -75,7 +60,7 @@ class StreamMp3LoopTest : public RenderSession {
   protected:
     Frames PlayLooping(DWORD loopOffset, size_t ticks) {
         EXPECT_EQ(Start(), 1u);
-        EXPECT_EQ(ZRVA_Open(1, TaggedSineMp3().c_str(), nullptr, 500), 1u);
+        EXPECT_EQ(ZRVA_Open(1, Fixture("sine441_tagged.mp3").c_str(), nullptr, 500), 1u);
         EXPECT_EQ(ZRVA_Play(1, 1, loopOffset), 1u);
         Frames out = Ticks(ticks);
         ZRVA_Close(1);
@@ -86,7 +71,7 @@ class StreamMp3LoopTest : public RenderSession {
 } // namespace
 
 TEST_F(StreamMp3LoopTest, ALoopFromTheStartIsTheSoundAgainAndAgainWithNoGap) {
-    const Frames sound = GaplessDecode(TaggedSineMp3());
+    const Frames sound = GaplessDecode(Fixture("sine441_tagged.mp3"));
     ASSERT_EQ(sound.size(), kSoundFrames * kChannels);
     const Frames out = PlayLooping(0, 700); // three and a half passes
     Frames expected;
@@ -98,7 +83,7 @@ TEST_F(StreamMp3LoopTest, ALoopFromTheStartIsTheSoundAgainAndAgainWithNoGap) {
 // Byte 8,192 lies within the first 64 frames; byte 27,200 just past the 64th, where a restart primes the decoder
 // with the frames before that checkpoint.
 TEST_F(StreamMp3LoopTest, ALoopFromInsideTheDataGoesOnFromTheNextFrameAsAStraightPlayWould) {
-    const Frames sound = GaplessDecode(TaggedSineMp3());
+    const Frames sound = GaplessDecode(Fixture("sine441_tagged.mp3"));
     for (DWORD offset : {8192u, 27200u}) {
         SCOPED_TRACE(offset);
         const Frames out = PlayLooping(offset, 700);
