@@ -68,21 +68,14 @@ void ExpectFramesChainToTheEnd(const std::string& path, const DecodeStream* stre
 
 } // namespace
 
-// Lossless formats decode within one LSB of the reference; two MPEG decoders differ only in rounding, 80 dB down.
+// Every fixture with a reference: lossless formats decode within one LSB of it; two MPEG decoders differ only in
+// rounding, 80 dB down.
 TEST_F(DecodeStreamTest, EveryFixtureDecodesToItsReferenceInReadsOfAnySize) {
-    const std::pair<const char*, bool> fixtures[] = {{"mp3_cbr128_44k_stereo_tagged.mp3", true},
-                                                     {"mp3_vbr_48k_mono.mp3", true},
-                                                     {"mp3_cbr96_32k_stereo.mp3", true},
-                                                     {"mp3_mpeg2_22k_stereo_tagged.mp3", true},
-                                                     {"mp2_192_44k_stereo.mp2", true},
-                                                     {"wav_pcm8_22k_mono.wav", false},
-                                                     {"wav_pcm16_22k_stereo.wav", false},
-                                                     {"wav_ima_22k_stereo.wav", false},
-                                                     {"wav_ima_loud.wav", false},
-                                                     {"wav_msadpcm_22k_mono.wav", false},
-                                                     {"wav_alaw_22k_mono.wav", false},
-                                                     {"wav_mulaw_22k_mono.wav", false}};
-    for (auto [file, lossy] : fixtures) {
+    for (const char* file : {"mp3_cbr128_44k_stereo_tagged.mp3", "mp3_vbr_48k_mono.mp3", "mp3_cbr96_32k_stereo.mp3",
+                             "mp3_mpeg2_22k_stereo_tagged.mp3", "mp2_192_44k_stereo.mp2", "wav_pcm8_22k_mono.wav",
+                             "wav_pcm16_22k_stereo.wav", "wav_ima_22k_stereo.wav", "wav_ima_loud.wav",
+                             "wav_msadpcm_22k_mono.wav", "wav_alaw_22k_mono.wav", "wav_mulaw_22k_mono.wav"}) {
+        const bool lossy = strstr(file, ".mp") != nullptr;
         SCOPED_TRACE(file);
         Open(Fixture(file), 500);
         const Bytes pcm = ReadToEnd(65536);

@@ -66,12 +66,6 @@ class RenderSession : public ::testing::Test {
         ASSERT_EQ(ZRVA_Open(slot, files.back()->path(), nullptr, ms), 1u);
     }
 
-    static bool Playing(uint32_t slot) {
-        DWORD status = 0;
-        soundDevice.slots[slot].buffer->GetStatus(&status);
-        return (status & DSBSTATUS_PLAYING) != 0;
-    }
-
     std::vector<std::unique_ptr<wave_bytes::TemporaryFile>> files;
 };
 
