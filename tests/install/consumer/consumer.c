@@ -1,5 +1,6 @@
-/* A host built against the installed tree only. Usage: consumer [RESOURCE]; with a resource name it also opens
- * that embedded "WAVE" resource into a slot. Answers 0 when every call answered as expected. */
+/* A host built against the installed tree (or, on Windows, the import library) only. Usage: consumer [RESOURCE];
+ * with a resource name it also opens that embedded "WAVE" resource into a slot. Answers 0 when every call answered
+ * as expected. */
 #include <stdio.h>
 
 #include <zorva_sound.h>
