@@ -3,6 +3,8 @@
 #include <future>
 #include <thread>
 
+#include <mmsystem.h>
+
 #include "stream/stream_refill.h"
 #include "support/render_session.h"
 
@@ -36,17 +38,24 @@ TEST_F(StreamHandshakeTest, EachRefillHoldsOnlyItsOwnSlotsEvent) {
     EXPECT_TRUE(EventIsSet(1) && EventIsSet(2));
 }
 
-TEST_F(StreamHandshakeTest, ARefillOfAKilledTimerLeavesTheSlotAlone) {
+// Stop, Pause and Close each kill the slot's timer, so no refill outlives the slot it fills; and a refill that a
+// killed timer had already begun leaves the slot alone.
+TEST_F(StreamHandshakeTest, StopPauseAndCloseKillTheTimerAndItsRefillTouchesNothing) {
     ASSERT_EQ(Start(), 1u);
-    OpenStream(0, Ramp(44100), 100);
-    ASSERT_EQ(ZRVA_Play(0, 1, 0), 1u);
-    const UINT timerId = soundDevice.slots[0].timerId;
-    ASSERT_EQ(ZRVA_Stop(0), 1u);
-    int locks = 0;
-    script.hooks["Lock"] = [&] { ++locks; };
-    StreamRefill(timerId, 0, reinterpret_cast<DWORD_PTR>(&soundDevice.slots[0]), 0, 0);
-    EXPECT_EQ(locks, 0);
-    EXPECT_TRUE(EventIsSet(0));
+    for (auto end : {+[] { ZRVA_Stop(0); }, +[] { ZRVA_Pause(0); }, +[] { ZRVA_Close(0); }}) {
+        OpenStream(0, Ramp(44100), 100);
+        ASSERT_EQ(ZRVA_Play(0, 1, 0), 1u);
+        const UINT timerId = soundDevice.slots[0].timerId;
+        end();
+        EXPECT_EQ(timeKillEvent(timerId), MMSYSERR_INVALPARAM);
+        int locks = 0;
+        script.hooks["Lock"] = [&] { ++locks; };
+        StreamRefill(timerId, 0, reinterpret_cast<DWORD_PTR>(&soundDevice.slots[0]), 0, 0);
+        script.hooks.clear();
+        EXPECT_EQ(locks, 0);
+        EXPECT_TRUE(EventIsSet(0));
+        ZRVA_Close(0);
+    }
 }
 
 // The refill that finds the data ended stops the buffer and kills its own timer; a Stop or Play arriving meanwhile
