@@ -60,27 +60,19 @@ TEST_F(StartupTest, EachFailedStepLeavesNothingAndShowsItsBox) {
     }
 }
 
-TEST_F(StartupTest, SlotsGetSignalledEventsAndGlobalFocusOrASecondStartClosesThem) {
-    // COM already initialised on this thread is no failure.
+// Each slot gets its own event, created signalled, and none beyond; COM already initialised on this thread is no
+// failure, and the release lets the events go. (A focus change or a second start closing the slots is the
+// scenarios'.)
+TEST_F(StartupTest, EachSlotGetsASignalledEventThatTheReleaseLetsGo) {
     posix_win32::ReplaceEntryPoint("ole32.dll", "CoInitialize", &AlreadyInitialised);
     ASSERT_EQ(Start(3), 1u);
-    for (int i = 0; i < 3; ++i) {
+    for (int i = 0; i <= 3; ++i) {
         char name[32];
         SlotEventName(i, name);
         HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
-        EXPECT_EQ(WaitForSingleObject(event, 0), WAIT_OBJECT_0) << name;
-        CloseHandle(event);
+        EXPECT_EQ(event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0, i < 3) << name;
+        if (event) CloseHandle(event);
     }
-    EXPECT_EQ(OpenEventA(EVENT_ALL_ACCESS, FALSE, "ZORVA SoundEvent No3"), nullptr);
-    OpenStream(2, Ramp(4410), 100);
-    EXPECT_EQ(ZRVA_SetGlobalFocus(7), 1u);
-    EXPECT_EQ(soundDevice.slots[2].kind, Empty);
-    EXPECT_EQ(soundDevice.globalFocus, 7);
-    OpenStream(2, Ramp(4410), 100);
-    ASSERT_EQ(ZRVA_Init(kHostWindow, 22050, 8, 1, 2, 0), 1u);
-    EXPECT_EQ(soundDevice.slots[1].kind, Empty);
-    EXPECT_EQ(soundDevice.globalFocus, 0);
-    EXPECT_EQ(soundDevice.primaryFormat.nAvgBytesPerSec, 22050u);
     EXPECT_EQ(posix_win32::ModuleLoadCount("ole32.dll"), 1);
     ZRVA_Release();
     EXPECT_EQ(OpenEventA(EVENT_ALL_ACCESS, FALSE, "ZORVA SoundEvent No0"), nullptr);

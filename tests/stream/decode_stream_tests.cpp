@@ -138,18 +138,16 @@ TEST_F(DecodeStreamTest, RewindsRestartAtTheBlockOrFrameWithNoStaleAudio) {
     EXPECT_TRUE(std::equal(second.begin(), second.end(), first.end() - second.size()));
 }
 
-// The codec reads a whole WAVEFORMATEX and then cbSize bytes: a 16-byte body is handed over grown, with no extra
-// bytes, and a cbSize that claims more than the body holds (0xEEEE in a 40-byte body) is cut to what it holds.
-TEST_F(DecodeStreamTest, SourceFormatIsAWholeRecordWhoseExtraBytesLieInTheBody) {
+// The open's arithmetic and failures: the codec reads a whole WAVEFORMATEX and then cbSize bytes, so a 16-byte body
+// is handed over grown, with no extra bytes, and a cbSize that claims more than the body holds (0xEEEE in a 40-byte
+// body) is cut to what it holds; the source request wraps at 32 bits (88,200 bytes a second times 48,698 ms is
+// 196,304, which scales to 196 bytes of source); a refused codec shows its box.
+TEST_F(DecodeStreamTest, TheOpenReadsAWholeFormatRecordWrapsItsRequestAndShowsARefusal) {
     for (auto [image, extra] : {std::pair{"canonical", 0}, std::pair{"extended-format", 22}}) {
         Open(std::string(ZORVA_FIXTURE_DIR "/../fuzz/cases/wave_fuzzer/") + image, 100);
         EXPECT_EQ(stream->sourceFormat->cbSize, extra) << image;
-        DecodeStreamClose(stream), stream = nullptr;
+        DecodeStreamClose(stream);
     }
-}
-
-TEST_F(DecodeStreamTest, TheRequestWrapsAt32BitsAndARefusedCodecShowsItsBox) {
-    // 88,200 bytes a second times 48,698 ms wraps at 32 bits to 196,304, which scales to 196 bytes of source.
     Open(Fixture("wav_pcm16_22k_stereo.wav"), 48698);
     EXPECT_EQ(stream->sourceCapacity, 196u);
     EXPECT_TRUE(messages.empty());
