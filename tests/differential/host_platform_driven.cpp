@@ -15,7 +15,6 @@
 #include "seams/timer_clock.h"
 
 extern "C" {
-#include "host_platform.h"
 #include "scenario_runner.h"
 }
 

@@ -66,11 +66,11 @@ class AllocationFailureTest : public ::testing::Test {
     }
 
     // One whole session; answers how many of its calls succeeded.
-    int Session(const char* streamPath) {
+    int Session() {
         int succeeded = 0;
         succeeded += ZRVA_Init(nullptr, 44100, 16, 2, 4, 0) == 1;
         succeeded += ZRVA_Open(0, nullptr, image.data(), 0) == 1;
-        succeeded += ZRVA_Open(1, streamPath, nullptr, 100) == 1;
+        succeeded += ZRVA_Open(1, kSound, nullptr, 100) == 1;
         succeeded += ZRVA_Play(0, 1, 0) == 1;
         succeeded += ZRVA_Play(1, 1, 0) == 1;
         posix_win32::AdvanceTimerClock(60);
@@ -81,21 +81,21 @@ class AllocationFailureTest : public ::testing::Test {
         return succeeded;
     }
 
-    std::vector<int16_t> samples = std::vector<int16_t>(44100 * 2, 1000);
-    wave_bytes::Bytes image = wave_bytes::CanonicalWave(samples.data(), 4000);
+    // One sound, opened from memory as a static sound and by name as a stream.
+    static constexpr const char* kSound = ZORVA_FIXTURE_DIR "/wav_pcm16_22k_stereo.wav";
+    wave_bytes::Bytes image = wave_bytes::ReadWholeFile(kSound);
 };
 
 TEST_F(AllocationFailureTest, EveryFailedAllocationOfASessionIsAnsweredAndTheNextSessionRunsWhole) {
-    wave_bytes::TemporaryFile stream(wave_bytes::CanonicalWave(samples.data(), samples.size() * 2));
     constexpr int kCalls = 7;
     long failedAt = 0;
     for (;; ++failedAt) {
         failureHappened = false;
         allocationsBeforeFailure = failedAt;
-        Session(stream.path());
+        Session();
         allocationsBeforeFailure = -1;
         if (!failureHappened) break;
-        ASSERT_EQ(Session(stream.path()), kCalls) << "after the allocation " << failedAt << " failed";
+        ASSERT_EQ(Session(), kCalls) << "after the allocation " << failedAt << " failed";
     }
     // The session allocates: the timer thread, the events, the device, its buffers and the conversion stream.
     EXPECT_GT(failedAt, 10);

@@ -10,19 +10,6 @@
 
 using StreamHandshakeTest = RenderSession;
 
-namespace {
-
-bool EventIsSet(int slot) {
-    char name[32];
-    SlotEventName(slot, name);
-    HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
-    const bool set = WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
-    CloseHandle(event);
-    return set;
-}
-
-} // namespace
-
 TEST_F(StreamHandshakeTest, EachRefillHoldsOnlyItsOwnSlotsEvent) {
     ASSERT_EQ(Start(), 1u);
     OpenStream(1, Ramp(44100), 100);

@@ -66,6 +66,16 @@ class RenderSession : public ::testing::Test {
         ASSERT_EQ(ZRVA_Open(slot, files.back()->path(), nullptr, ms), 1u);
     }
 
+    // Whether the slot's event exists and is set (no refill holds it).
+    static bool EventIsSet(int slot) {
+        char name[32];
+        SlotEventName(slot, name);
+        HANDLE event = OpenEventA(EVENT_ALL_ACCESS, FALSE, name);
+        const bool set = event && WaitForSingleObject(event, 0) == WAIT_OBJECT_0;
+        if (event) CloseHandle(event);
+        return set;
+    }
+
     std::vector<std::unique_ptr<wave_bytes::TemporaryFile>> files;
 };
 

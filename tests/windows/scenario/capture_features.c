@@ -131,7 +131,7 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
     return period > 0 ? kCaptureRate / period : 0;
 }
 
-void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams) {
+void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, double bend, ToneSeams* seams) {
     size_t first = FrameAt(capture, startMs), last = FrameAt(capture, endMs), quietSince = first;
     memset(seams, 0, sizeof *seams);
     for (size_t frame = first; frame < last; ++frame) {
@@ -145,6 +145,6 @@ void FindToneSeams(const Capture* capture, double startMs, double endMs, int cha
     size_t found = RisingCrossings(capture, first, last, (unsigned)channel, crossings);
     double median = MedianSpacing(crossings, found, spacings);
     for (size_t i = 1; found > 2 && i < found && seams->count < 64; ++i)
-        if (fabs(crossings[i] - crossings[i - 1] - median) > median / 10)
+        if (fabs(crossings[i] - crossings[i - 1] - median) > median * bend)
             seams->atMs[seams->count++] = MsAt(crossings[i - 1]);
 }

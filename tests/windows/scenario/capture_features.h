@@ -36,7 +36,8 @@ double ToneFrequency(const Capture* capture, double startMs, double endMs, int c
 double CaptureLengthMs(const Capture* capture);
 
 /* A steady tone's seams in [startMs, endMs) of one channel: the longest run of silence in it, the runs over 1 ms, and
- * the moments where a period between rising zero crossings is more than a tenth off the median (a phase jump). */
+ * the moments where a period between rising zero crossings is more than `bend` (a fraction) off the median: a phase
+ * jump. */
 typedef struct ToneSeams {
     double longestSilenceMs;
     double longestSilenceAtMs; /* where it begins */
@@ -44,6 +45,6 @@ typedef struct ToneSeams {
     int count;
     double atMs[64];
 } ToneSeams;
-void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, ToneSeams* seams);
+void FindToneSeams(const Capture* capture, double startMs, double endMs, int channel, double bend, ToneSeams* seams);
 
 #endif

@@ -1,4 +1,5 @@
-#include "host_platform.h"
+/* The scenario host on Windows: the DLL loaded by name, the performance counter and Sleep. */
+#include "scenario_runner.h"
 
 #include <stdio.h>
 #include <windows.h>

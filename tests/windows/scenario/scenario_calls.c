@@ -6,7 +6,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "host_platform.h"
 #include "scenario_runner.h"
 
 /* Each call: its name, argument count, whether it answers (1 unsigned, -1 signed: pan and the volumes, 0 nothing)

@@ -12,7 +12,6 @@
 #include <stdlib.h>
 #include <string.h>
 
-#include "host_platform.h"
 #include "scenario_runner.h"
 
 void AppendTranscript(Runner* runner, const char* line) {
