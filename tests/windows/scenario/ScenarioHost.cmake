@@ -22,6 +22,8 @@ function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
                 ${PROJECT_SOURCE_DIR}/tests/fixtures/sine441_tagged.mp3 ${fixtures})
     configure_file(${sound} ${data_dir} COPYONLY)
   endforeach()
+  # A playable file with the name of an unusable resource, which must not be tried in its place.
+  configure_file(${PROJECT_SOURCE_DIR}/samples/tone.wav ${data_dir}/UNUSABLE COPYONLY)
   # The reference beep: 40 ms of 1 kHz (sox's dither is random, so it is not dithered).
   if(NOT EXISTS ${data_dir}/beep.wav)
     find_program(ZORVA_SOX sox REQUIRED)
