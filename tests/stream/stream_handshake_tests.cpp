@@ -10,7 +10,7 @@
 
 using StreamHandshakeTest = RenderSession;
 
-TEST_F(StreamHandshakeTest, EachRefillHoldsOnlyItsOwnSlotsEvent) {
+TEST_F(StreamHandshakeTest, EachRefillHoldsOnlyItsOwnSlotsEventAndTriesAFailedLockAgain) {
     ASSERT_EQ(Start(), 1u);
     OpenStream(1, Ramp(44100), 100);
     OpenStream(2, Ramp(44100), 100);
@@ -19,10 +19,17 @@ TEST_F(StreamHandshakeTest, EachRefillHoldsOnlyItsOwnSlotsEvent) {
     ASSERT_EQ(ZRVA_Play(1, 0, 0), 1u);
     ASSERT_EQ(ZRVA_Play(2, 0, 0), 1u);
     Ticks(1); // each timer writes its second half
-    script.hooks.clear();
     const std::vector<std::pair<bool, bool>> expected{{false, true}, {true, false}, {false, true}, {true, false}};
     EXPECT_EQ(seen, expected) << "the prefills, then one timer call each";
     EXPECT_TRUE(EventIsSet(1) && EventIsSet(2));
+    // The first halves fall due at 50 ms, while the device refuses every lock: the next call writes them.
+    script.answers["Lock"] = DSERR_BUFFERLOST;
+    Ticks(5);
+    script.answers.clear();
+    seen.clear();
+    Ticks(1);
+    script.hooks.clear();
+    EXPECT_EQ(seen.size(), 2u);
 }
 
 // Stop, Pause and Close each kill the slot's timer, so no refill outlives the slot it fills; and a refill that a
