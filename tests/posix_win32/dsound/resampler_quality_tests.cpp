@@ -1,8 +1,8 @@
 // The resampler on rendered samples: what it adds to a tone, for the rates game sounds come in and for pitch changes
-// both ways, a tone above the output's Nyquist frequency among them; a slow tone keeps its timing at any ratio.
+// both ways, a tone above the output's Nyquist frequency among them. (Where the kernel sits is the render
+// transcripts': a kernel one frame off changes every resampled render.)
 #include <math.h>
 
-#include <algorithm>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -81,19 +81,5 @@ TEST(ResamplerQualityTest, WhatTheResamplerAddsIsAtLeast70dBBelowTheTone) {
         const double spurious = SpuriousDb(c);
         printf("%-55s spurious %6.1f dB\n", c.name, spurious);
         EXPECT_LE(spurious, -70.0) << c.name;
-    }
-}
-
-// A slow tone lands where it should at any ratio: the kernel is centred on the position, as the pass-through at 1 is.
-TEST(ResamplerQualityTest, ASlowToneKeepsItsTimingAtAnyRatio) {
-    const std::vector<int16_t> source = Sine(kOutputRate, 100);
-    for (uint32_t frequency : {29400u, 48510u, 66150u}) {
-        const std::vector<int16_t> out = RenderVoice(source, frequency, 3000);
-        double worst = 0;
-        for (size_t i = 200; i < out.size() / 2; ++i) {
-            const double at = double(i) * frequency / kOutputRate;
-            worst = std::max(worst, fabs(out[2 * i] - 16000 * sin(2 * M_PI * 100 * at / kOutputRate)));
-        }
-        EXPECT_LT(worst, 3.0) << frequency << " Hz";
     }
 }

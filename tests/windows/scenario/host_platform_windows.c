@@ -1,25 +1,9 @@
-/* The scenario host on Windows: the DLL loaded by name, the performance counter and Sleep. */
+/* The scenario host on Windows: the DLL through its import library, the performance counter and Sleep. */
 #include "scenario_runner.h"
 
-#include <stdio.h>
 #include <windows.h>
 
-int LoadSoundApi(ZRVA_FunctionTable* api) {
-    HMODULE library = LoadLibraryA("ZORVA_Sound.dll");
-    if (!library) {
-        printf("LoadLibraryA(ZORVA_Sound.dll) failed: error %lu\n", GetLastError());
-        return 0;
-    }
-    typedef void(ZRVA_CDECL * GetFunctionProc)(void** table);
-    /* Through an integer, since ISO C has no cast between object and function pointers. */
-    GetFunctionProc getFunction = (GetFunctionProc)(uintptr_t)GetProcAddress(library, "ZRVA_GetFunction");
-    if (!getFunction) {
-        printf("GetProcAddress(ZRVA_GetFunction) found nothing\n");
-        return 0;
-    }
-    getFunction((void**)api);
-    return 1;
-}
+void LoadSoundApi(ZRVA_FunctionTable* api) { ZRVA_GetFunction((void**)api); }
 
 double NowMilliseconds(void) {
     LARGE_INTEGER counter, frequency;

@@ -2,7 +2,7 @@
  * The same source is the Windows host of ZORVA_Sound.dll (under Wine here) and a Linux host of libzorva_sound.so,
  * so both platforms run the same scripts and their transcripts can be compared line by line.
  *
- * Usage: scenario_host SCRIPT [--transcript FILE] [--compare EXPECTED]
+ * Usage: scenario_host SCRIPT TRANSCRIPT EXPECTED: the transcript is written to TRANSCRIPT and compared with EXPECTED.
  * Script lines: a call (Init, Open, Play, ... as the entry table names them, without ZRVA_) with its arguments and
  * an optional "= VALUE" or "= LOW..HIGH"; "mark NAME"; "at MARK MS" (sleep until MS after the mark); "sleep MS";
  * "reference SLOT" (the calibration tone); "expect ..." (audio expectations, checked after the script against the
@@ -125,33 +125,14 @@ int CompareTranscript(const char* what, const char* transcript, const char* expe
     }
 }
 
-/* The capture path as this platform's file functions take it: Wine sees the Linux file system as drive Z:. */
-static const char* CapturePath(char* buffer, size_t size) {
-    const char* path = getenv("ZORVA_CAPTURE");
-    if (!path || !*path) return NULL;
-    int windows = strcmp(PlatformName(), "windows") == 0;
-    snprintf(buffer, size, "%s%s", windows && path[0] == '/' ? "Z:" : "", path);
-    return buffer;
-}
-
 int main(int argc, char** argv) {
-    const char* transcriptPath = NULL;
-    const char* comparePath = NULL;
-    if (argc < 2) {
-        printf("usage: scenario_host SCRIPT [--transcript FILE] [--compare EXPECTED]\n");
-        return 2;
-    }
-    for (int i = 2; i + 1 < argc; i += 2) {
-        if (strcmp(argv[i], "--transcript") == 0) transcriptPath = argv[i + 1];
-        if (strcmp(argv[i], "--compare") == 0) comparePath = argv[i + 1];
-    }
-    char* script = ReadWholeFile(argv[1], NULL);
+    char* script = argc == 4 ? ReadWholeFile(argv[1], NULL) : NULL;
     if (!script) {
-        printf("cannot read %s\n", argv[1]);
+        printf("usage: scenario_host SCRIPT TRANSCRIPT EXPECTED (a readable script)\n");
         return 2;
     }
     static Runner runner;
-    if (!LoadSoundApi(&runner.api)) return 1;
+    LoadSoundApi(&runner.api);
     runner.startMs = NowMilliseconds();
 
     ScriptLine line;
@@ -162,19 +143,16 @@ int main(int argc, char** argv) {
         if (Tokenize(text, &line) > 0) RunLine(&runner, &line);
     }
     runner.failures += FinishCapture();
-    char captureBuffer[1024];
-    CheckAudioExpectations(&runner, CapturePath(captureBuffer, sizeof captureBuffer));
+    /* Under Wine a path from the root is one on drive Z:, the Linux file system. */
+    CheckAudioExpectations(&runner, getenv("ZORVA_CAPTURE"));
 
-    if (transcriptPath) WriteWholeFile(transcriptPath, runner.transcript, runner.transcriptLength);
-    int matches = 1;
-    if (comparePath) {
-        char* expected = ReadWholeFile(comparePath, NULL);
-        matches = expected && CompareTranscript("transcript", runner.transcript, expected);
-        if (!expected) printf("cannot read the expected transcript %s\n", comparePath);
-        free(expected);
-    }
+    WriteWholeFile(argv[2], runner.transcript, runner.transcriptLength);
+    char* expected = ReadWholeFile(argv[3], NULL);
+    int matches = expected && CompareTranscript("transcript", runner.transcript, expected);
+    if (!expected) printf("cannot read the expected transcript %s\n", argv[3]);
+    free(expected);
     printf("%s on %s: %d failed checks, transcript %s\n", argv[1], PlatformName(), runner.failures,
-           comparePath ? (matches ? "as expected" : "DIFFERS") : "not compared");
+           matches ? "as expected" : "DIFFERS");
     for (int i = 0; i < runner.imageCount; ++i)
         free(runner.images[i]);
     free(script);

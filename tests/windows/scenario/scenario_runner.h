@@ -1,7 +1,7 @@
 /* The state of one scenario run: the library's entry table, the marks the script set on the host's clock, the
  * transcript of every call with its result, and the audio expectations checked once the capture is complete; and
  * what the host needs from the system it runs on, one implementation per platform (host_platform_*): the DLL
- * through LoadLibraryA/GetProcAddress, or the library linked directly on a driven clock. */
+ * through its import library, or the library linked directly on a driven clock. */
 #ifndef SCENARIO_RUNNER_H
 #define SCENARIO_RUNNER_H
 
@@ -36,8 +36,8 @@ typedef struct Runner {
     int failures;
 } Runner;
 
-/* Fills `api` with the library's 21 entry points; nonzero on success. */
-int LoadSoundApi(ZRVA_FunctionTable* api);
+/* Fills `api` with the library's 21 entry points. */
+void LoadSoundApi(ZRVA_FunctionTable* api);
 /* Milliseconds on a monotonic clock, with sub-millisecond resolution. */
 double NowMilliseconds(void);
 void SleepMilliseconds(double milliseconds);
