@@ -18,7 +18,8 @@ TEST(FileAccessTest, AReadCollectsAPipesPiecesUntilItCloses) {
     ASSERT_EQ(write(ends[1], "abcde", 5), 5);
     // The second piece goes in only once the first is taken, so the first read() surely stops short.
     std::thread writer([&] {
-        for (int queued = 1; queued > 0;) ioctl(ends[0], FIONREAD, &queued);
+        for (int queued = 1; queued > 0;)
+            ioctl(ends[0], FIONREAD, &queued);
         EXPECT_EQ(write(ends[1], "fghij", 5), 5);
         close(ends[1]);
     });
