@@ -38,7 +38,8 @@ memcheck() {
 }
 memcheck "$build/stream/stream_tests"
 memcheck "$build/fuzz/decode_stream_fuzzer" "$build/fuzz/corpus/decode_stream_fuzzer" tests/fuzz/regressions/decode_stream_fuzzer
-scripts=$(pwd)/tests/windows/scripts
+tests=$(pwd)/tests
 (cd "$build/differential/scenario-data" &&
-    ZORVA_CAPTURE=../captures/memcheck.raw memcheck ../portable_scenario_host "$scripts/stream_codecs.scn")
+    ZORVA_CAPTURE=../captures/memcheck.raw memcheck ../portable_scenario_host "$tests/windows/scripts/stream_codecs.scn" \
+        ../captures/memcheck.txt "$tests/differential/transcripts/stream_codecs.txt")
 step "sanitizers and memcheck passed"
