@@ -30,7 +30,11 @@ DWORD TruncateToDword(double value) {
     return static_cast<DWORD>(static_cast<uint64_t>(std::fmod(std::trunc(value), 4294967296.0)));
 }
 
-double AsSingle(DWORD value) { return static_cast<double>(static_cast<float>(value)); }
+// Through memory: a 32-bit x87 build would otherwise keep the precision the cast is there to drop.
+double AsSingle(DWORD value) {
+    const volatile float single = static_cast<float>(value);
+    return static_cast<double>(single);
+}
 
 // Fills a locked region from `samples`, clearing whatever the sound does not reach; answers the bytes used.
 DWORD FillRegion(void* region, DWORD regionBytes, const BYTE* samples, DWORD available) {
