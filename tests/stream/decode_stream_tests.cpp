@@ -50,15 +50,18 @@ class DecodeStreamTest : public RenderSession {
     WAVEFORMATEX format = {};
 };
 
-// Each frame's length, worked out from its header's bit rate and sample rate, must land on the next frame's sync,
-// through to the end of the audio.
-void ExpectFramesChainToTheEnd(const std::string& path, const DecodeStream* stream) {
+// The bit rates of the frames in turn, a run of one rate once; each frame's length, worked out from its header, must
+// land on the next frame's sync through to the end of the audio, and a 0 ends the list where it does not.
+std::vector<DWORD> FrameBitRates(const std::string& path, const DecodeStream* stream) {
     const Bytes bytes = ReadWholeFile(path);
-    DWORD at = stream->dataStart;
+    const DWORD end = stream->dataStart + stream->dataLength;
+    std::vector<DWORD> rates;
     MpegFrameHeader header;
-    while (at + 4 <= stream->dataStart + stream->dataLength && ReadMpegFrameHeader(&bytes[at], &header))
-        at += header.bytes;
-    EXPECT_EQ(at, stream->dataStart + stream->dataLength);
+    DWORD at = stream->dataStart;
+    for (; at + 4 <= end && ReadMpegFrameHeader(&bytes[at], &header); at += header.bytes)
+        if (rates.empty() || rates.back() != header.bitRate) rates.push_back(header.bitRate);
+    if (at != end) rates.push_back(0);
+    return rates;
 }
 
 } // namespace
@@ -145,8 +148,15 @@ TEST_F(DecodeStreamTest, TheOpenReadsAWholeFormatRecordWrapsItsRequestAndShowsAR
 }
 
 // Every layer III sample rate and bit rate lame makes: the probe reads the first frame's rate and bit rate, and the
-// frames chain to the end.
-TEST_F(DecodeStreamTest, EveryLayer3RateAndBitRateIsReadAndChained) {
+// frames chain to the end; and every layer II bit rate, a frame of each in one file per channel mode.
+TEST_F(DecodeStreamTest, EveryLayer2And3RateAndBitRateIsReadAndChained) {
+    for (auto [file, rates] :
+         {std::pair{"mp2_rates_44k_stereo.mp2", std::vector<DWORD>{64, 96, 112, 128, 160, 192, 224, 256, 320, 384}},
+          std::pair{"mp2_rates_48k_mono.mp2", std::vector<DWORD>{32, 48, 56, 64, 80, 96, 112, 128, 160, 192}}}) {
+        Open(Fixture(file), 500);
+        EXPECT_EQ(FrameBitRates(Fixture(file), stream), rates) << file;
+        DecodeStreamClose(stream), stream = nullptr;
+    }
     const std::pair<std::vector<DWORD>, std::vector<int>> kinds[] = {
         {{44100, 48000, 32000}, {32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320}},
         {{22050, 24000, 16000}, {8, 16, 24, 32, 40, 48, 56, 64, 80, 96, 112, 128, 144, 160}}};
@@ -164,7 +174,7 @@ TEST_F(DecodeStreamTest, EveryLayer3RateAndBitRateIsReadAndChained) {
                 Open(mp3, 500);
                 EXPECT_EQ(format.nSamplesPerSec, rate);
                 EXPECT_EQ(stream->sourceFormat->nAvgBytesPerSec, DWORD(bitRate) * 125);
-                ExpectFramesChainToTheEnd(mp3, stream);
+                EXPECT_EQ(FrameBitRates(mp3, stream), std::vector<DWORD>{DWORD(bitRate)});
                 DecodeStreamClose(stream), stream = nullptr;
                 unlink(mp3.c_str());
             }
