@@ -24,14 +24,15 @@ function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
   endforeach()
   # A playable file with the name of an unusable resource, which must not be tried in its place.
   configure_file(${PROJECT_SOURCE_DIR}/samples/tone.wav ${data_dir}/UNUSABLE COPYONLY)
-  # 16,777,625 bytes of 8-bit mono silence at 44.1 kHz: a length that single precision rounds down a byte.
+  find_program(ZORVA_SOX sox REQUIRED)
+  # 16,777,625 bytes of 8-bit mono silence at 44.1 kHz, a length that single precision rounds down a byte (given in
+  # seconds: sox miscounts a number of samples this large).
   if(NOT EXISTS ${data_dir}/long-silence.wav)
-    execute_process(COMMAND sh -c "printf 'RIFF\\275\\001\\000\\001WAVEfmt \\020\\000\\000\\000\\001\\000\\001\\000\\104\\254\\000\\000\\104\\254\\000\\000\\001\\000\\010\\000data\\231\\001\\000\\001' && head -c 16777625 /dev/zero | tr '\\000' '\\200'"
-                    OUTPUT_FILE ${data_dir}/long-silence.wav COMMAND_ERROR_IS_FATAL ANY)
+    execute_process(COMMAND ${ZORVA_SOX} -D -n -r 44100 -c 1 -b 8 -e unsigned ${data_dir}/long-silence.wav
+                            trim 0 380.44501134 COMMAND_ERROR_IS_FATAL ANY)
   endif()
   # The reference beep: 40 ms of 1 kHz (sox's dither is random, so it is not dithered).
   if(NOT EXISTS ${data_dir}/beep.wav)
-    find_program(ZORVA_SOX sox REQUIRED)
     execute_process(COMMAND ${ZORVA_SOX} -D -n -r 44100 -c 1 -b 16 ${data_dir}/beep.wav synth 0.04 sine 1000 gain -6
                     COMMAND_ERROR_IS_FATAL ANY)
   endif()
