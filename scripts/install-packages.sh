@@ -4,14 +4,14 @@
 #   scripts/install-packages.sh play    only what building and playing through zorva-play needs
 set -euo pipefail
 
-play=(cmake make g++ pkg-config libsdl2-dev libmpg123-dev)
+play=(cmake make g++ pkg-config libsdl2-dev libmpg123-dev libgsm1-dev)
 everything=(
     "${play[@]}" git
     libgtest-dev libgmock-dev libbenchmark-dev
     mingw-w64 g++-mingw-w64-i686-posix g++-mingw-w64-x86-64-posix
     wine wine32:i386 wine64
     libopenal-dev
-    sox lame valgrind clang libclang-rt-14-dev clang-format
+    sox lame twolame ffmpeg python3-mutagen valgrind clang libclang-rt-14-dev clang-format
     pulseaudio pulseaudio-utils libpulse0:i386
 )
 case "${1:-all}" in

@@ -53,6 +53,7 @@ const AcmCodec& IeeeFloatCodec();
 const AcmCodec& MpegLayer3Codec();
 const AcmCodec& ImaAdpcmCodec();
 const AcmCodec& MsAdpcmCodec();
+const AcmCodec& GsmCodec();
 const AcmCodec& ALawCodec();
 const AcmCodec& MuLawCodec();
 

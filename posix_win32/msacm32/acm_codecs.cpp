@@ -4,8 +4,9 @@ namespace posix_win32 {
 namespace {
 
 const AcmCodec* const* Codecs() {
-    static const AcmCodec* const codecs[] = {&PcmCodec(),     &IeeeFloatCodec(), &MpegLayer3Codec(), &ImaAdpcmCodec(),
-                                             &MsAdpcmCodec(), &ALawCodec(),      &MuLawCodec(),      nullptr};
+    static const AcmCodec* const codecs[] = {&PcmCodec(),      &IeeeFloatCodec(), &MpegLayer3Codec(),
+                                             &ImaAdpcmCodec(), &MsAdpcmCodec(),   &GsmCodec(),
+                                             &ALawCodec(),     &MuLawCodec(),     nullptr};
     return codecs;
 }
 

@@ -151,14 +151,11 @@ extern "C" MMRESULT WINAPI acmStreamPrepareHeader(HACMSTREAM stream, LPACMSTREAM
 }
 
 extern "C" MMRESULT WINAPI acmStreamUnprepareHeader(HACMSTREAM stream, LPACMSTREAMHEADER header, DWORD flags) {
-    AcmStream* found = posix_win32::FindAcmStream(stream);
-    if (!found) return MMSYSERR_INVALHANDLE;
+    if (!posix_win32::FindAcmStream(stream)) return MMSYSERR_INVALHANDLE;
     if (!HeaderUsable(header)) return MMSYSERR_INVALPARAM;
     if (flags) return MMSYSERR_INVALFLAG;
     if (!(header->fdwStatus & ACMSTREAMHEADER_STATUSF_PREPARED)) return ACMERR_UNPREPARED;
-    // A header is unprepared to be filled from elsewhere (a rewind): what the stream still holds belongs to the
-    // old position, so it goes, and the decoder starts over on whatever comes next.
-    posix_win32::RestartAcmStream(*found);
+    // The decoder keeps its state, as Windows' codecs do: only a conversion marked as a start forgets it.
     header->fdwStatus &= ~(ACMSTREAMHEADER_STATUSF_PREPARED | ACMSTREAMHEADER_STATUSF_DONE);
     return MMSYSERR_NOERROR;
 }

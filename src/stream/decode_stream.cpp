@@ -57,6 +57,18 @@ WAVEFORMATEX* ReadSourceFormat(FileHandle file) {
     return format;
 }
 
+// MPEG audio in a WAVE file: its frames are followed as a bare MPEG file's are, so it too restarts on a frame.
+BOOL IsMpegWave(FileHandle file, const WAVEFORMATEX& format, DWORD dataStart, DWORD dataLength, BYTE firstHeader[4],
+                MpegGaplessInfo* gapless) {
+    MpegFrameHeader frame;
+    if (format.wFormatTag != WAVE_FORMAT_MPEGLAYER3 && format.wFormatTag != WAVE_FORMAT_MPEG) return FALSE;
+    if (FileSeek(file, static_cast<LONG>(dataStart), FileFromStart) == -1 || FileRead(file, firstHeader, 4) != 4 ||
+        !ReadMpegFrameHeader(firstHeader, &frame))
+        return FALSE;
+    *gapless = ReadFirstFrameGaplessInfo(file, dataStart, dataLength, firstHeader);
+    return TRUE;
+}
+
 } // namespace
 
 WAVEFORMATEX* SuggestPcmFormat(const WAVEFORMATEX* sourceFormat, WORD formatTag, DWORD samplesPerSec,
@@ -124,7 +136,10 @@ DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATE
     };
 
     MpegProbeResult probe;
-    const BOOL isMpeg = MpegFormatProbe(file, &probe);
+    BOOL isMpeg = MpegFormatProbe(file, &probe);
+    BYTE firstHeader[4] = {BYTE(probe.headerWord), BYTE(probe.headerWord >> 8), BYTE(probe.headerWord >> 16),
+                           BYTE(probe.headerWord >> 24)};
+    MpegGaplessInfo gapless = probe.gapless;
     if (isMpeg) {
         dataStart = probe.audioStart;
         dataLength = probe.audioLength;
@@ -140,6 +155,7 @@ DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATE
         dataLength = data.size;
         sourceFormat = ReadSourceFormat(file);
         if (!sourceFormat) return fail();
+        isMpeg = IsMpegWave(file, *sourceFormat, dataStart, dataLength, firstHeader, &gapless);
     }
     pcmFormat = SuggestPcmFormat(sourceFormat, WAVE_FORMAT_PCM, 0, 0, 0);
     if (!pcmFormat) return fail();
@@ -177,10 +193,9 @@ DecodeStream* DecodeStreamOpen(const char* fileName, DWORD lengthMs, WAVEFORMATE
     stream->carryOver = 0;
     stream->isMpeg = isMpeg;
     if (isMpeg) {
-        const BYTE firstHeader[4] = {BYTE(probe.headerWord), BYTE(probe.headerWord >> 8), BYTE(probe.headerWord >> 16),
-                                     BYTE(probe.headerWord >> 24)};
         // An encoder's information frame is no sound: the codec never sees it.
-        stream->sourceRead = static_cast<LONG>(MpegTimelineOpen(&stream->timeline, firstHeader, probe.gapless));
+        stream->sourceRead =
+            static_cast<LONG>(MpegTimelineOpen(&stream->timeline, firstHeader, gapless, file, dataStart, dataLength));
         FileSeek(file, static_cast<LONG>(dataStart) + stream->sourceRead, FileFromStart);
     }
     if (outFormat) memcpy(outFormat, pcmFormat, sizeof(WAVEFORMATEX));
@@ -217,12 +232,18 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
                                : 0;
         const DWORD toRead = left < stream->sourceCapacity ? left : stream->sourceCapacity;
         const DWORD got = FileRead(stream->file, header.pbSrc, toRead);
-        header.cbSrcLength = got;
-        header.cbSrcLengthUsed = got;
-        if (stream->isMpeg)
-            MpegTimelineFollow(&stream->timeline, header.pbSrc, static_cast<DWORD>(stream->sourceRead), got);
+        // Bytes between MPEG frames (tags, padding) are no sound: the codec never sees them.
+        const DWORD fed = stream->isMpeg ? MpegTimelineFollow(&stream->timeline, header.pbSrc,
+                                                              static_cast<DWORD>(stream->sourceRead), got)
+                                         : got;
+        header.cbSrcLength = fed;
+        header.cbSrcLengthUsed = fed;
         stream->sourceRead += static_cast<LONG>(got);
-        if (acm->acmStreamConvert(stream->acmStream, &header, 0) != MMSYSERR_NOERROR) break;
+        // Windows' codecs keep what they hold across conversions unless told to start: after a rewind the old
+        // position's frames and history would otherwise come out ahead of the new one.
+        const DWORD convertFlags = stream->restarting ? ACM_STREAMCONVERTF_START : 0;
+        stream->restarting = FALSE;
+        if (acm->acmStreamConvert(stream->acmStream, &header, convertFlags) != MMSYSERR_NOERROR) break;
         BOOL soundEnded = FALSE;
         if (stream->isMpeg && header.cbDstLengthUsed > 0) {
             // Samples outside the sound (an encoder's delay and padding, a primed decoder's output) are dropped
@@ -267,13 +288,14 @@ BOOL DecodeStreamRewind(DecodeStream* stream, DWORD offset) {
     const WORD blockAlign = stream->sourceFormat->nBlockAlign;
     if (blockAlign > 1) offset -= offset % blockAlign;
     // MPEG restarts on a whole frame, with the decoder primed on the frames before it.
-    if (stream->isMpeg) offset = MpegTimelineRewind(&stream->timeline, stream->file, stream->dataStart, offset);
+    if (stream->isMpeg) offset = MpegTimelineRewind(&stream->timeline, offset);
     acm->acmStreamUnprepareHeader(stream->acmStream, &stream->header, 0);
     stream->header.cbSrcLength = stream->sourceCapacity;
     acm->acmStreamPrepareHeader(stream->acmStream, &stream->header, 0);
     FileSeek(stream->file, static_cast<LONG>(stream->dataStart + offset), FileFromStart);
     stream->sourceRead = static_cast<LONG>(offset);
     stream->carryOver = 0;
+    stream->restarting = TRUE;
     return TRUE;
 }
 

@@ -17,12 +17,13 @@ struct DecodeStream {
     WAVEFORMATEX* pcmFormat;    // owned: the suggested PCM target
     ACMSTREAMHEADER header;     // prepared on acmStream for the stream's whole life
     DWORD sourceCapacity;
-    DWORD dataStart;  // file offset of the first byte of audio data
-    DWORD dataLength; // bytes of audio data from dataStart
-    LONG sourceRead;  // next source byte to read, counted from dataStart
-    LONG carryOver;   // bytes of the last conversion's output not delivered yet
-    BOOL isMpeg;
-    MpegTimeline timeline; // MPEG data only
+    DWORD dataStart;       // file offset of the first byte of audio data
+    DWORD dataLength;      // bytes of audio data from dataStart
+    LONG sourceRead;       // next source byte to read, counted from dataStart
+    LONG carryOver;        // bytes of the last conversion's output not delivered yet
+    BOOL isMpeg;           // MPEG frames, bare or in a WAVE file: followed by the timeline
+    BOOL restarting;       // the next conversion starts the codec afresh: a rewind put new data in front of it
+    MpegTimeline timeline; // MPEG frames only
 };
 
 // A new malloc block holding a `formatTag` format that the compression manager suggests for `sourceFormat`, or null.

@@ -24,7 +24,8 @@ DWORD ReadTailTag(FileHandle file, DWORD fileLength, DWORD audioStart, BYTE tail
     return isTag && fileLength - kTailTagBytes > audioStart ? kTailTagBytes : 0;
 }
 
-// The first frame read whole when it is small enough to be an information frame; all zero otherwise.
+} // namespace
+
 MpegGaplessInfo ReadFirstFrameGaplessInfo(FileHandle file, DWORD audioStart, DWORD audioLength, const BYTE header[4]) {
     BYTE bytes[kLargestInfoFrame];
     MpegFrameHeader frame;
@@ -33,8 +34,6 @@ MpegGaplessInfo ReadFirstFrameGaplessInfo(FileHandle file, DWORD audioStart, DWO
     if (FileRead(file, bytes, frame.bytes) < frame.bytes) return {};
     return ReadMpegGaplessInfo(bytes, frame.bytes);
 }
-
-} // namespace
 
 BOOL MpegFormatProbe(FileHandle file, MpegProbeResult* result) {
     if (FileSeek(file, 0, FileFromStart) == -1) return FALSE;

@@ -21,3 +21,7 @@ struct MpegProbeResult {
 // TRUE when the file starts (after an optional leading tag) with an accepted frame header; `result` may be null.
 // Writes nothing to `result` when it answers FALSE.
 BOOL MpegFormatProbe(FileHandle file, MpegProbeResult* result);
+
+// The first frame (header bytes `header`, at `audioStart` of `audioLength` bytes of audio) read whole when it is
+// small enough to be an information frame, as its gapless information; all zero otherwise.
+MpegGaplessInfo ReadFirstFrameGaplessInfo(FileHandle file, DWORD audioStart, DWORD audioLength, const BYTE header[4]);

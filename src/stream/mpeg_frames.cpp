@@ -4,8 +4,8 @@
 
 namespace {
 
-// Indexed by [MPEG-1 = 0, MPEG-2 = 1][sample-rate index]; index 3 is reserved.
-constexpr DWORD kSampleRateTable[2][4] = {{44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}};
+// Indexed by [MPEG-1 = 0, MPEG-2 = 1, MPEG 2.5 = 2][sample-rate index]; index 3 is reserved.
+constexpr DWORD kSampleRateTable[3][4] = {{44100, 48000, 32000, 0}, {22050, 24000, 16000, 0}, {11025, 12000, 8000, 0}};
 
 // kbit/s, indexed by [MPEG-1 = 0, MPEG-2 = 1][layer - 1][bit-rate index]; index 0 (free format) and 15 give 0.
 constexpr WORD kBitRateTable[2][3][16] = {
@@ -30,13 +30,16 @@ DWORD InfoTagOffset(const MpegFrameHeader& header) {
 } // namespace
 
 DWORD MpegSampleRate(int version, DWORD index) { return kSampleRateTable[version][index & 3]; }
-DWORD MpegBitRate(int version, DWORD layer, DWORD index) { return kBitRateTable[version][layer - 1][index & 15]; }
+DWORD MpegBitRate(int version, DWORD layer, DWORD index) {
+    return kBitRateTable[version ? 1 : 0][layer - 1][index & 15];
+}
 
 BOOL ReadMpegFrameHeader(const BYTE header[4], MpegFrameHeader* out) {
-    // Sync, then the version bits: 11 is MPEG-1, 10 MPEG-2; MPEG 2.5 (00) and the reserved 01 are not played.
-    if (header[0] != 0xFF || (header[1] & 0xF0) != 0xF0) return FALSE;
+    // Sync, then the version bits: 11 is MPEG-1, 10 MPEG-2, 00 MPEG 2.5; 01 is reserved.
+    const DWORD versionField = header[1] >> 3 & 3;
+    if (header[0] != 0xFF || (header[1] & 0xE0) != 0xE0 || versionField == 1) return FALSE;
     MpegFrameHeader h = {};
-    h.version = (header[1] >> 3 & 1) ? 0 : 1;
+    h.version = versionField == 3 ? 0 : versionField == 2 ? 1 : 2;
     const DWORD layerField = header[1] >> 1 & 3;
     if (layerField == 0) return FALSE;
     h.layer = 4 - layerField;
@@ -49,8 +52,8 @@ BOOL ReadMpegFrameHeader(const BYTE header[4], MpegFrameHeader* out) {
         h.samples = 384;
         h.bytes = (12000 * h.bitRate / h.sampleRate + padding) * 4;
     } else {
-        // An MPEG-2 Layer III frame holds 576 samples, half of the 1152 of the others.
-        h.samples = h.layer == 3 && h.version == 1 ? 576 : 1152;
+        // An MPEG-2 or 2.5 Layer III frame holds 576 samples, half of the 1152 of the others.
+        h.samples = h.layer == 3 && h.version != 0 ? 576 : 1152;
         h.bytes = (h.samples / 8) * 1000 * h.bitRate / h.sampleRate + padding;
     }
     *out = h;

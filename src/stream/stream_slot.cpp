@@ -98,5 +98,8 @@ BOOL StreamStop(SoundSlot* slot, DWORD slotNumber) {
     EndRefills(slot, slotNumber);
     slot->buffer->Stop();
     DecodeStreamRewind(slot->decodeStream, 0);
+    // What the buffer still holds is the old position's: from the cursor at 0 the next play fills it from the start.
+    slot->buffer->SetCurrentPosition(0);
+    slot->endOfData = FALSE;
     return TRUE;
 }

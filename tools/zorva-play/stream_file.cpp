@@ -6,7 +6,10 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cmath>
 #include <vector>
+
+#include <mmreg.h>
 
 #include "stream/mpeg_frames.h"
 
@@ -54,9 +57,31 @@ bool IsFrameHeader(const uint8_t* p) {
     return ReadMpegFrameHeader(p, &header);
 }
 
-// From the first frame: an encoder's information frame gives the frame count (and a LAME tag what is not sound);
-// otherwise the audio bytes over the first frame's bit rate.
-std::optional<double> MpegDuration(const FileHead& head) {
+// The audio frames from data offset `start` to `end` of the file, walked header to header as the library follows
+// them: how many, and the samples they decode to.
+struct FrameWalk {
+    uint64_t frames = 0;
+    uint64_t samples = 0;
+};
+
+FrameWalk WalkFrames(const std::string& path, size_t start, size_t end) {
+    FrameWalk walk;
+    FILE* in = fopen(path.c_str(), "rb");
+    if (!in) return walk;
+    uint8_t bytes[4];
+    MpegFrameHeader header;
+    for (size_t at = start; at + 4 <= end; at += header.bytes, ++walk.frames, walk.samples += header.samples) {
+        if (fseek(in, static_cast<long>(at), SEEK_SET) != 0 || fread(bytes, 1, 4, in) != 4 ||
+            !ReadMpegFrameHeader(bytes, &header))
+            break;
+    }
+    fclose(in);
+    return walk;
+}
+
+// The frames the file holds, less an encoder's delay, and its padding where the information frame counts them
+// right: a tag left stale by an editor, or the first of two joined files, does not end the sound early.
+std::optional<double> MpegDuration(const std::string& path, const FileHead& head) {
     const std::vector<uint8_t>& bytes = head.bytes;
     size_t start = Id3v2Size(bytes);
     while (start + 4 <= bytes.size() && !IsFrameHeader(&bytes[start]))
@@ -68,23 +93,38 @@ std::optional<double> MpegDuration(const FileHead& head) {
     ReadMpegFrameHeader(&bytes[start], &first);
     const MpegGaplessInfo info =
         ReadMpegGaplessInfo(&bytes[start], static_cast<DWORD>(std::min(bytes.size() - start, size_t(first.bytes))));
-    if (info.frameCount) {
-        const double samples = double(info.frameCount) * first.samples -
-                               (info.trimmable ? double(info.encoderDelay + info.encoderPadding) : 0.0);
-        return samples / first.sampleRate;
-    }
-    return (end - start) * 8.0 / (first.bitRate * 1000.0);
+    const FrameWalk walk = WalkFrames(path, start + info.infoFrameBytes, end);
+    double samples = double(walk.samples);
+    if (info.trimmable) samples -= info.encoderDelay + (walk.frames == info.frameCount ? info.encoderPadding : 0);
+    return samples / first.sampleRate;
 }
 
+uint16_t LittleEndian16(const uint8_t* p) { return static_cast<uint16_t>(p[0] | p[1] << 8); }
+
+// From the sample count of a "fact" chunk, else the blocks of the data (whole PCM frames, or compressed blocks of
+// a known sample count), else the byte rate, which encoders write only roughly for compressed formats.
 std::optional<double> WaveDuration(const FileHead& head) {
     const std::vector<uint8_t>& bytes = head.bytes;
-    uint32_t bytesPerSecond = 0;
+    uint32_t rate = 0, bytesPerSecond = 0, factSamples = 0, samplesPerBlock = 0;
+    uint16_t formatTag = 0, blockAlign = 0;
     for (size_t at = 12; at + 8 <= bytes.size();) {
         const uint32_t size = LittleEndian32(&bytes[at + 4]);
-        if (StartsWith(bytes, at, "fmt ") && at + 20 <= bytes.size()) bytesPerSecond = LittleEndian32(&bytes[at + 16]);
-        if (StartsWith(bytes, at, "data") && bytesPerSecond) {
+        if (StartsWith(bytes, at, "fmt ") && at + 24 <= bytes.size()) {
+            formatTag = LittleEndian16(&bytes[at + 8]);
+            rate = LittleEndian32(&bytes[at + 12]);
+            bytesPerSecond = LittleEndian32(&bytes[at + 16]);
+            blockAlign = LittleEndian16(&bytes[at + 20]);
+            if (size >= 20 && at + 30 <= bytes.size() && LittleEndian16(&bytes[at + 24]) >= 2)
+                samplesPerBlock = LittleEndian16(&bytes[at + 26]);
+        }
+        if (StartsWith(bytes, at, "fact") && at + 12 <= bytes.size()) factSamples = LittleEndian32(&bytes[at + 8]);
+        if (StartsWith(bytes, at, "data") && rate && bytesPerSecond) {
             const size_t available = head.fileSize - (at + 8);
-            return (size < available ? size : available) / static_cast<double>(bytesPerSecond);
+            const double data = size < available ? size : available;
+            if (formatTag != WAVE_FORMAT_PCM && factSamples) return double(factSamples) / rate;
+            if (formatTag == WAVE_FORMAT_PCM && blockAlign) return std::floor(data / blockAlign) / rate;
+            if (samplesPerBlock && blockAlign) return std::ceil(data / blockAlign) * samplesPerBlock / rate;
+            return data / bytesPerSecond;
         }
         at += 8 + size + (size & 1);
     }
@@ -111,5 +151,5 @@ bool IsMpegAudioFile(const std::string& path) {
 std::optional<double> EstimateDurationSeconds(const std::string& path) {
     const FileHead head = ReadHead(path);
     if (StartsWith(head.bytes, 0, "RIFF") && StartsWith(head.bytes, 8, "WAVE")) return WaveDuration(head);
-    return MpegDuration(head);
+    return MpegDuration(path, head);
 }

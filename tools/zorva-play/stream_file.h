@@ -7,7 +7,6 @@
 // By extension (.mp3, .mp2, .mpg, .mpa), else by an ID3v2 tag or an MPEG frame sync at the start.
 bool IsMpegAudioFile(const std::string& path);
 
-// The playing time in seconds: for WAVE the data size over the byte rate, for MPEG the frames an encoder's
-// information frame counts (less its delay and padding), or else the audio bytes (without tags) over the first
-// frame's bit rate. Nothing when the file cannot be read or understood.
+// The playing time in seconds: for WAVE the samples its "fact" chunk or its blocks hold, for MPEG the frames it
+// holds, less an encoder's delay and padding. Nothing when the file cannot be read or understood.
 std::optional<double> EstimateDurationSeconds(const std::string& path);
