@@ -2,9 +2,13 @@
 
 #include <string.h>
 
+#include <chrono>
+#include <mutex>
+
 #include "dsound/mixer/control_gains.h"
 #include "dsound/direct_sound.h"
 #include "dsound/mixer/pcm_format.h"
+#include "platform_log.h"
 
 namespace posix_win32 {
 
@@ -90,6 +94,34 @@ HRESULT SecondaryBuffer::GetStatus(LPDWORD status) {
     return DS_OK;
 }
 
+// A refill that came after the play cursor had entered the region it was to write: the cursor played past the end
+// of everything written for it, and the old data was heard again. Each lock while playing extends that end (counted
+// in bytes played, which never wrap); a lock that finds the cursor beyond it was late. Told at most once a second.
+void SecondaryBuffer::ReportLateWrite(DWORD offset, DWORD bytes) {
+    static std::mutex reportMutex;
+    static RateLimitedLog lateWrites(1000);
+    bool late = false;
+    {
+        std::lock_guard lock(device.DeviceMixer().StateMutex());
+        if (!voice.playing) {
+            freshKnown = false;
+            return;
+        }
+        const uint64_t played = voice.playedFrames * format.nBlockAlign;
+        const DWORD cursor = voice.frame * format.nBlockAlign;
+        late = freshKnown && played > freshEnd;
+        freshEnd = played + (offset + bufferBytes - cursor) % bufferBytes + bytes;
+        freshKnown = true;
+    }
+    if (!late) return;
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    std::lock_guard lock(reportMutex);
+    if (const uint32_t events = lateWrites.Due(std::chrono::duration_cast<std::chrono::milliseconds>(now).count()))
+        PlatformLog("a stream refill came late: the play cursor had entered the half it writes (%u time%s since the "
+                    "last such line)",
+                    events, events == 1 ? "" : "s");
+}
+
 // Lock takes no lock: the regions are the buffer's own memory, and the mixer reads only what lies between the play
 // and the write cursor (plus its own copy of the frame behind), so a slow fill elsewhere never stalls the device.
 HRESULT SecondaryBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* audio1, LPDWORD audioBytes1, LPVOID* audio2,
@@ -98,6 +130,7 @@ HRESULT SecondaryBuffer::Lock(DWORD offset, DWORD bytes, LPVOID* audio1, LPDWORD
     if (lockFlags & DSBLOCK_FROMWRITECURSOR) GetCurrentPosition(nullptr, &offset);
     if (lockFlags & DSBLOCK_ENTIREBUFFER) bytes = bufferBytes;
     if (offset >= bufferBytes || bytes > bufferBytes) return DSERR_INVALIDPARAM;
+    if (PlatformLogEnabled()) ReportLateWrite(offset, bytes);
     uint8_t* base = memoryBytes;
     *audio1 = base + offset;
     if (offset + bytes <= bufferBytes) {
@@ -130,6 +163,7 @@ HRESULT SecondaryBuffer::SetCurrentPosition(DWORD newPosition) {
     voice.frame = newPosition / format.nBlockAlign;
     voice.fraction = 0;
     voice.ClearHistory();
+    freshKnown = false;
     return DS_OK;
 }
 

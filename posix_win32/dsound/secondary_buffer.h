@@ -40,6 +40,8 @@ class SecondaryBuffer final : public BufferControls {
 
   private:
     bool Holds(const void* region, DWORD bytes) const;
+    // Only with ZORVA_LOG=1: tells of a write that came after the cursor had entered its region.
+    void ReportLateWrite(DWORD offset, DWORD bytes);
     void ApplyGains() override;
 
     const WAVEFORMATEX format;
@@ -51,6 +53,9 @@ class SecondaryBuffer final : public BufferControls {
     uint8_t* memoryBytes;
     // Guarded by the mixer's state mutex, like the voice.
     Voice voice;
+    // What ReportLateWrite knows, under the mixer's state mutex: data written is fresh until this many bytes played.
+    bool freshKnown = false;
+    uint64_t freshEnd = 0;
 };
 
 } // namespace posix_win32

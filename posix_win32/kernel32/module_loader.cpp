@@ -10,6 +10,7 @@
 #include "kernel32/builtin_modules.h"
 #include "seams/module_seams.h"
 #include "failure_value.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -41,8 +42,8 @@ struct ModuleRegistry {
 };
 
 ModuleRegistry& Registry() {
-    static ModuleRegistry registry;
-    return registry;
+    static posix_win32::Immortal<ModuleRegistry> registry;
+    return *registry;
 }
 
 } // namespace

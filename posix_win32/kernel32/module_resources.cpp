@@ -11,6 +11,7 @@
 
 #include "seams/resource_seams.h"
 #include "failure_value.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -23,8 +24,8 @@ struct ResourceTables {
 };
 
 ResourceTables& Tables() {
-    static ResourceTables tables;
-    return tables;
+    static posix_win32::Immortal<ResourceTables> tables;
+    return *tables;
 }
 
 const ResourceEntry* HostTable() {

@@ -10,6 +10,7 @@
 
 #include <windows.h>
 #include "failure_value.h"
+#include "immortal.h"
 
 namespace {
 
@@ -41,8 +42,8 @@ struct EventTable {
 };
 
 EventTable& Events() {
-    static EventTable table;
-    return table;
+    static posix_win32::Immortal<EventTable> table;
+    return *table;
 }
 
 thread_local DWORD lastError = ERROR_SUCCESS;

@@ -7,6 +7,7 @@
 #include <set>
 
 #include "msacm32/pcm_target.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -17,8 +18,8 @@ struct StreamRegistry {
 };
 
 StreamRegistry& Registry() {
-    static StreamRegistry registry;
-    return registry;
+    static Immortal<StreamRegistry> registry;
+    return *registry;
 }
 
 // The bytes a format record occupies: PCM's has no cbSize, the others carry cbSize bytes behind it.

@@ -1,5 +1,6 @@
 // G.711 A-law and µ-law: one byte per sample, expanded to 16 bits by the companding curves of the recommendation.
 #include "msacm32/block_decoder.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -76,13 +77,13 @@ class G711Codec final : public AcmCodec {
 } // namespace
 
 const AcmCodec& ALawCodec() {
-    static const G711Codec codec(WAVE_FORMAT_ALAW, "CCITT A-Law", ExpandALaw);
-    return codec;
+    static const Immortal<G711Codec> codec(WAVE_FORMAT_ALAW, "CCITT A-Law", ExpandALaw);
+    return *codec;
 }
 
 const AcmCodec& MuLawCodec() {
-    static const G711Codec codec(WAVE_FORMAT_MULAW, "CCITT u-Law", ExpandMuLaw);
-    return codec;
+    static const Immortal<G711Codec> codec(WAVE_FORMAT_MULAW, "CCITT u-Law", ExpandMuLaw);
+    return *codec;
 }
 
 } // namespace posix_win32

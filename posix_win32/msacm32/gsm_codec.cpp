@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include "msacm32/block_decoder.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -73,17 +74,20 @@ class GsmCodecImpl final : public AcmCodec {
         return BlockSourceBytes(kBlockBytes, kSamplesPerBlock, frames);
     }
     std::unique_ptr<AcmDecoder> CreateDecoder(const WAVEFORMATEX&) const override {
-        gsm state = GsmDecoder::CreateState();
+        // Destroyed here until the decoder owns it, a failed allocation of the decoder included.
+        std::unique_ptr<gsm_state, void (*)(gsm)> state(GsmDecoder::CreateState(), gsm_destroy);
         if (!state) return nullptr;
-        return std::make_unique<GsmDecoder>(state);
+        auto decoder = std::make_unique<GsmDecoder>(state.get());
+        state.release();
+        return decoder;
     }
 };
 
 } // namespace
 
 const AcmCodec& GsmCodec() {
-    static const GsmCodecImpl codec;
-    return codec;
+    static const Immortal<GsmCodecImpl> codec;
+    return *codec;
 }
 
 } // namespace posix_win32

@@ -2,6 +2,7 @@
 #include <string.h>
 
 #include "msacm32/block_decoder.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -110,8 +111,8 @@ class ImaAdpcmCodecImpl final : public AcmCodec {
 } // namespace
 
 const AcmCodec& ImaAdpcmCodec() {
-    static const ImaAdpcmCodecImpl codec;
-    return codec;
+    static const Immortal<ImaAdpcmCodecImpl> codec;
+    return *codec;
 }
 
 } // namespace posix_win32

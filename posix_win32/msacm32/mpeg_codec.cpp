@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "msacm32/acm_codec.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -79,29 +80,30 @@ class MpegLayer3CodecImpl final : public AcmCodec {
     std::unique_ptr<AcmDecoder> CreateDecoder(const WAVEFORMATEX& format) const override {
         static std::once_flag initialised;
         std::call_once(initialised, [] { mpg123_init(); });
-        mpg123_handle* handle = mpg123_new(nullptr, nullptr);
+        // Deleted here until the decoder owns it, a failed allocation of the decoder included.
+        std::unique_ptr<mpg123_handle, void (*)(mpg123_handle*)> handle(mpg123_new(nullptr, nullptr), mpg123_delete);
         if (!handle) return nullptr;
         // The output is forced to the format's channel count: a mono file described as stereo comes out as stereo.
         const int encoding = format.nChannels == 1 ? MPG123_MONO : MPG123_STEREO;
-        mpg123_param(handle, MPG123_ADD_FLAGS, MPG123_QUIET, 0);
+        mpg123_param(handle.get(), MPG123_ADD_FLAGS, MPG123_QUIET, 0);
         // Plain frames, as the Windows codecs decode them: trimming an encoder's delay and padding is the caller's.
-        mpg123_param(handle, MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
-        mpg123_param(handle, MPG123_RESYNC_LIMIT, kResyncLimit, 0);
-        if (mpg123_format_none(handle) != MPG123_OK ||
-            mpg123_format(handle, format.nSamplesPerSec, encoding, MPG123_ENC_SIGNED_16) != MPG123_OK ||
-            mpg123_open_feed(handle) != MPG123_OK) {
-            mpg123_delete(handle);
+        mpg123_param(handle.get(), MPG123_REMOVE_FLAGS, MPG123_GAPLESS, 0);
+        mpg123_param(handle.get(), MPG123_RESYNC_LIMIT, kResyncLimit, 0);
+        if (mpg123_format_none(handle.get()) != MPG123_OK ||
+            mpg123_format(handle.get(), format.nSamplesPerSec, encoding, MPG123_ENC_SIGNED_16) != MPG123_OK ||
+            mpg123_open_feed(handle.get()) != MPG123_OK)
             return nullptr;
-        }
-        return std::make_unique<MpegDecoder>(handle, format.nChannels);
+        auto decoder = std::make_unique<MpegDecoder>(handle.get(), format.nChannels);
+        handle.release();
+        return decoder;
     }
 };
 
 } // namespace
 
 const AcmCodec& MpegLayer3Codec() {
-    static const MpegLayer3CodecImpl codec;
-    return codec;
+    static const Immortal<MpegLayer3CodecImpl> codec;
+    return *codec;
 }
 
 } // namespace posix_win32

@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "msacm32/block_decoder.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -121,8 +122,8 @@ class MsAdpcmCodecImpl final : public AcmCodec {
 } // namespace
 
 const AcmCodec& MsAdpcmCodec() {
-    static const MsAdpcmCodecImpl codec;
-    return codec;
+    static const Immortal<MsAdpcmCodecImpl> codec;
+    return *codec;
 }
 
 } // namespace posix_win32

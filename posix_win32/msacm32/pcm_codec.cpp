@@ -3,6 +3,7 @@
 #include <string.h>
 
 #include "msacm32/block_decoder.h"
+#include "immortal.h"
 
 namespace posix_win32 {
 namespace {
@@ -77,13 +78,13 @@ class UncompressedCodec final : public AcmCodec {
 } // namespace
 
 const AcmCodec& PcmCodec() {
-    static const UncompressedCodec codec(WAVE_FORMAT_PCM);
-    return codec;
+    static const Immortal<UncompressedCodec> codec(WAVE_FORMAT_PCM);
+    return *codec;
 }
 
 const AcmCodec& IeeeFloatCodec() {
-    static const UncompressedCodec codec(WAVE_FORMAT_IEEE_FLOAT);
-    return codec;
+    static const Immortal<UncompressedCodec> codec(WAVE_FORMAT_IEEE_FLOAT);
+    return *codec;
 }
 
 } // namespace posix_win32

@@ -4,6 +4,7 @@
 #include <string.h>
 
 #include <mutex>
+#include <memory>
 #include <string>
 
 #include "seams/message_box_seams.h"
@@ -17,8 +18,11 @@ MessageBoxHook messageBoxHook;
 
 std::string Cp932ToUtf8(const char* text) {
     if (!text) return {};
-    iconv_t converter = iconv_open("UTF-8", "CP932");
-    if (converter == reinterpret_cast<iconv_t>(-1)) return text;
+    iconv_t opened = iconv_open("UTF-8", "CP932");
+    if (opened == reinterpret_cast<iconv_t>(-1)) return text;
+    // Closed however the conversion ends, a failed allocation of the text included.
+    std::unique_ptr<void, int (*)(iconv_t)> closer(opened, iconv_close);
+    iconv_t converter = opened;
     std::string out(strlen(text) * 3 + 1, '\0');
     char* in = const_cast<char*>(text);
     size_t inLeft = strlen(text);
@@ -31,7 +35,6 @@ std::string Cp932ToUtf8(const char* text) {
         --inLeft;
         --outLeft;
     }
-    iconv_close(converter);
     out.resize(out.size() - outLeft);
     return out;
 }

@@ -13,6 +13,7 @@
 
 #include "failure_value.h"
 #include "seams/timer_clock.h"
+#include "immortal.h"
 
 namespace {
 
@@ -33,17 +34,9 @@ struct Timer {
     DWORD_PTR user;
 };
 
+// Never destroyed (see Immortal): its thread runs until the process ends.
 class TimerService {
   public:
-    ~TimerService() {
-        {
-            std::lock_guard lock(mutex);
-            stopping = true;
-        }
-        wake.notify_all();
-        if (thread.joinable()) thread.join();
-    }
-
     UINT Start(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user, bool periodic) {
         std::lock_guard lock(mutex);
         if (!thread.joinable()) thread = std::thread([this] { Run(); });
@@ -84,13 +77,12 @@ class TimerService {
 
   private:
     std::mutex mutex;
-    std::condition_variable wake;         // the timer thread: timers changed, clock moved, or stopping
+    std::condition_variable wake;         // the timer thread: timers changed or the clock moved
     std::condition_variable callbackDone; // killers and the manual clock: a callback returned or none is due
     std::map<UINT, Timer> timers;
     std::thread thread;
     UINT nextId = 1;
     UINT runningId = 0;
-    bool stopping = false;
     bool manualClock = false;
     uint64_t manualNow = 0;
 
@@ -116,7 +108,7 @@ class TimerService {
     void Run() {
         RaisePriority();
         std::unique_lock lock(mutex);
-        while (!stopping) {
+        for (;;) {
             if (timers.empty()) {
                 callbackDone.notify_all();
                 wake.wait(lock);
@@ -153,8 +145,8 @@ class TimerService {
 };
 
 TimerService& Timers() {
-    static TimerService service;
-    return service;
+    static posix_win32::Immortal<TimerService> service;
+    return *service;
 }
 
 } // namespace

@@ -30,10 +30,12 @@ void Mixer::AddVoice(Voice* voice) { voices.push_back(voice); }
 void Mixer::RemoveVoice(Voice* voice) { voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end()); }
 
 void Mixer::SetOutputFormat(const PcmFormat& format) {
+    // Sized before anything changes: a failed allocation leaves the old format whole.
+    std::vector<float> left(format.BlockFrames(), 0.0f), right(format.BlockFrames(), 0.0f);
+    mixLeft.swap(left);
+    mixRight.swap(right);
     outputFormat = format;
     blockFrames = format.BlockFrames();
-    mixLeft.assign(blockFrames, 0.0f);
-    mixRight.assign(blockFrames, 0.0f);
 }
 
 void Mixer::SetMasterGains(float volume, float leftPan, float rightPan) {
@@ -136,6 +138,7 @@ void Mixer::AdvanceSilently(Voice& voice, size_t frames, uint64_t step) {
 void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered) {
     uint64_t advance = total >> 32;
     voice.fraction = static_cast<uint32_t>(total);
+    voice.playedFrames += advance;
     if (advance == 0) return;
     uint64_t next = voice.frame + advance;
     if (voice.looping) next %= voice.frames;

@@ -5,6 +5,8 @@
 
 #include <vector>
 
+#include "immortal.h"
+
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
@@ -151,7 +153,7 @@ class KernelTables {
 };
 
 // Built once when the library loads, so that mixing never allocates or computes a table.
-const KernelTables tables;
+const Immortal<KernelTables> tables;
 
 inline void Add(float sample, size_t i, float gainA, float* mixA, float gainB, float* mixB) {
     mixA[i] += sample * gainA;
@@ -293,7 +295,7 @@ void ResampleAndAdd(const int16_t* source, uint32_t fraction, uint64_t step, siz
             Add(source[kResamplerFramesBefore + i] * kSampleScale, i, gainA, mixA, gainB, mixB);
         return;
     }
-    const Kernel& kernel = tables.ForStep(step);
+    const Kernel& kernel = tables->ForStep(step);
     uint64_t position = fraction;
     size_t i = 0;
 #if defined(__SSE2__)

@@ -24,6 +24,7 @@ struct Voice {
     // Play position: whole frames and a 32-bit binary fraction of one.
     uint32_t frame = 0;
     uint32_t fraction = 0;
+    uint64_t playedFrames = 0; // every frame the position has moved on, laps included
     // The frames before `frame`, per channel and oldest first, kept so that the host may rewrite everything behind
     // the play cursor while the resampler still reads it.
     int16_t history[2][kResamplerFramesBefore] = {};

@@ -4,6 +4,7 @@
 #include <atomic>
 
 #include "dsound/outputs/output_device.h"
+#include "platform_log.h"
 #include "seams/sound_output.h"
 
 namespace posix_win32 {
@@ -33,11 +34,16 @@ OutputChoice CurrentOutputChoice() {
 std::unique_ptr<OutputDevice> CreateOutputDevice(const OutputChoice& choice, Mixer& mixer) {
     switch (choice.kind) {
     case OutputChoice::Kind::Render: return CreateRenderOutput(mixer);
-    case OutputChoice::Kind::Sdl: return CreateSdlOutput(mixer);
-    case OutputChoice::Kind::Null: return CreateNullOutput(mixer);
-    case OutputChoice::Kind::WavFile: return CreateWavFileOutput(mixer, choice.path);
+    case OutputChoice::Kind::Sdl: PlatformLog("output sdl chosen"); return CreateSdlOutput(mixer);
+    case OutputChoice::Kind::Null:
+        PlatformLog("output null chosen: the mix is made in real time and dropped");
+        return CreateNullOutput(mixer);
+    case OutputChoice::Kind::WavFile:
+        PlatformLog("output wav chosen: the mix goes to %s in real time", choice.path.c_str());
+        return CreateWavFileOutput(mixer, choice.path);
     case OutputChoice::Kind::Invalid: break;
     }
+    PlatformLog("ZORVA_OUTPUT=%s names no output (sdl, null or wav:PATH)", getenv("ZORVA_OUTPUT"));
     return nullptr;
 }
 

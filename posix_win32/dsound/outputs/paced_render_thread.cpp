@@ -10,6 +10,8 @@ PacedRenderThread::~PacedRenderThread() { Stop(); }
 
 void PacedRenderThread::Start(const PcmFormat& format) {
     Stop();
+    // The block is allocated here, on the caller's thread, where a failure is answered; the thread allocates nothing.
+    block.assign(format.BlockFrames() * format.BlockAlign(), 0);
     stopping = false;
     thread = std::thread([this, format] { Run(format); });
 }
@@ -27,7 +29,6 @@ void PacedRenderThread::Stop() {
 void PacedRenderThread::Run(PcmFormat format) {
     using Clock = std::chrono::steady_clock;
     const size_t blockFrames = format.BlockFrames();
-    std::vector<uint8_t> block(blockFrames * format.BlockAlign());
     // Deadlines come from the frame count, not from adding up sleeps, so the pace does not drift.
     const Clock::time_point start = Clock::now();
     uint64_t framesDone = 0;

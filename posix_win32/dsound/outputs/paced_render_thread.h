@@ -33,6 +33,7 @@ class PacedRenderThread {
     std::mutex mutex;
     std::condition_variable wake;
     bool stopping = false;
+    std::vector<uint8_t> block; // one mixing block, sized by Start
     std::thread thread;
 };
 

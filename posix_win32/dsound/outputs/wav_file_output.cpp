@@ -1,10 +1,12 @@
 // Writes the mix into a RIFF/WAVE file at the real-time pace, for machines without sound hardware.
+#include <errno.h>
 #include <stdio.h>
 #include <string.h>
 
 #include "dsound/outputs/output_device.h"
 #include "dsound/outputs/paced_render_thread.h"
 #include "dsound/outputs/wave_header.h"
+#include "platform_log.h"
 
 namespace posix_win32 {
 namespace {
@@ -22,7 +24,10 @@ class WavFileOutput final : public OutputDevice {
     bool Open(const PcmFormat& opened) override {
         Close();
         file = fopen(path.c_str(), "wb");
-        if (!file) return false;
+        if (!file) {
+            PlatformLog("output wav: %s could not be written: %s", path.c_str(), strerror(errno));
+            return false;
+        }
         format = opened;
         dataBytes = 0;
         WriteHeader();
