@@ -57,16 +57,21 @@ double RunOurs(const Scenario& scenario, double seconds, const std::vector<std::
     posix_win32::Mixer mixer;
     std::vector<posix_win32::Voice> voices(scenario.voices);
     {
-        std::lock_guard lock(mixer.StateMutex());
+        std::lock_guard lock(mixer.ControlMutex());
         mixer.SetOutputFormat({kRate, 2, 16});
         for (int v = 0; v < scenario.voices; ++v) {
             posix_win32::Voice& voice = voices[v];
             voice.memory = reinterpret_cast<const uint8_t*>(sources[v].data());
             voice.frames = kSourceFrames;
             voice.frequency = uint32_t(lrint(kRate * scenario.pitch));
-            voice.playing = voice.looping = true;
-            if (scenario.panned)
-                posix_win32::PanToGains(PanOf(v, scenario.voices), &voice.leftPanGain, &voice.rightPanGain);
+            voice.looping = true;
+            voice.state = posix_win32::kStatePlaying;
+            if (scenario.panned) {
+                float left, right;
+                posix_win32::PanToGains(PanOf(v, scenario.voices), &left, &right);
+                voice.leftPanGain = left;
+                voice.rightPanGain = right;
+            }
             mixer.AddVoice(&voice);
         }
     }

@@ -18,7 +18,7 @@ HRESULT BufferControls::QueryInterface(REFIID iid, void** object) {
 HRESULT BufferControls::GetVolume(LPLONG out) {
     if (!out) return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
     *out = volume;
     return DS_OK;
 }
@@ -26,7 +26,7 @@ HRESULT BufferControls::GetVolume(LPLONG out) {
 HRESULT BufferControls::GetPan(LPLONG out) {
     if (!out) return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
     *out = pan;
     return DS_OK;
 }
@@ -34,7 +34,7 @@ HRESULT BufferControls::GetPan(LPLONG out) {
 HRESULT BufferControls::SetVolume(LONG newVolume) {
     if (!(flags & DSBCAPS_CTRLVOLUME)) return DSERR_CONTROLUNAVAIL;
     if (newVolume < DSBVOLUME_MIN || newVolume > DSBVOLUME_MAX) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
     volume = newVolume;
     ApplyGains();
     return DS_OK;
@@ -43,7 +43,7 @@ HRESULT BufferControls::SetVolume(LONG newVolume) {
 HRESULT BufferControls::SetPan(LONG newPan) {
     if (!(flags & DSBCAPS_CTRLPAN)) return DSERR_CONTROLUNAVAIL;
     if (newPan < DSBPAN_LEFT || newPan > DSBPAN_RIGHT) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
     pan = newPan;
     ApplyGains();
     return DS_OK;

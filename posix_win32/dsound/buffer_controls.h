@@ -1,5 +1,5 @@
 // What the primary and the secondary buffers answer alike: their COM identity, the volume and pan controls (checked
-// against the buffer's flags and ranges, kept under the mixer's state mutex) and a second Initialize.
+// against the buffer's flags and ranges, kept under the mixer's control mutex) and a second Initialize.
 #pragma once
 
 #include <dsound.h>
@@ -20,12 +20,12 @@ class BufferControls : public IDirectSoundBuffer {
   protected:
     BufferControls(DirectSoundDevice& device, DWORD flags) : device(device), flags(flags) {}
     virtual ~BufferControls() = default;
-    // Hands `volume` and `pan` to the mixer; called with its state mutex held.
+    // Hands `volume` and `pan` to the mixer; called with its control mutex held.
     virtual void ApplyGains() = 0;
 
     DirectSoundDevice& device;
     const DWORD flags;
-    // Guarded by the mixer's state mutex.
+    // Guarded by the mixer's control mutex.
     LONG volume = 0;
     LONG pan = 0;
 };

@@ -134,20 +134,20 @@ HRESULT DirectSoundDevice::ChangeMixFormat(const PcmFormat& format) {
     std::lock_guard lock(deviceMutex);
     PcmFormat previous;
     {
-        std::lock_guard state(mixer.StateMutex());
+        std::lock_guard state(mixer.ControlMutex());
         previous = mixer.OutputFormat();
     }
     if (format.rate == previous.rate && format.bits == previous.bits && format.channels == previous.channels)
         return DS_OK;
     output->Stop();
     {
-        std::lock_guard state(mixer.StateMutex());
+        std::lock_guard state(mixer.ControlMutex());
         mixer.SetOutputFormat(format);
     }
     if (output->Open(format) && output->Start()) return DS_OK;
     // The output refused the format: keep playing the old one.
     {
-        std::lock_guard state(mixer.StateMutex());
+        std::lock_guard state(mixer.ControlMutex());
         mixer.SetOutputFormat(previous);
     }
     if (output->Open(previous)) output->Start();

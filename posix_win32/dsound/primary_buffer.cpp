@@ -37,7 +37,7 @@ DWORD PrimaryBuffer::BufferBytes() const {
 
 HRESULT PrimaryBuffer::GetCaps(LPDSBCAPS caps) {
     if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
     caps->dwFlags = flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE) ? flags : flags | DSBCAPS_LOCSOFTWARE;
     caps->dwBufferBytes = BufferBytes();
     caps->dwUnlockTransferRate = 0;
@@ -47,7 +47,7 @@ HRESULT PrimaryBuffer::GetCaps(LPDSBCAPS caps) {
 
 HRESULT PrimaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) {
     Mixer& mixer = device.DeviceMixer();
-    std::lock_guard lock(mixer.StateMutex());
+    std::lock_guard lock(mixer.ControlMutex());
     DWORD bytes = BufferBytes();
     DWORD play = DWORD(mixer.FramesRendered() * mixer.OutputFormat().BlockAlign() % bytes);
     if (playCursor) *playCursor = play;
@@ -59,7 +59,7 @@ HRESULT PrimaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDWOR
     if (!out && !sizeWritten) return DSERR_INVALIDPARAM;
     if (out) {
         if (sizeAllocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
-        std::lock_guard lock(device.DeviceMixer().StateMutex());
+        std::lock_guard lock(device.DeviceMixer().ControlMutex());
         *out = WaveFormatOf(device.DeviceMixer().OutputFormat());
     }
     if (sizeWritten) *sizeWritten = sizeof(WAVEFORMATEX);

@@ -23,7 +23,7 @@ SecondaryBuffer::SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& 
     voice.bits = format.wBitsPerSample;
     voice.frequency = format.nSamplesPerSec;
     {
-        std::lock_guard lock(device.DeviceMixer().StateMutex());
+        std::lock_guard lock(device.DeviceMixer().ControlMutex());
         device.DeviceMixer().AddVoice(&voice);
     }
     // Only a buffer that is built holds the device: a constructor that throws runs no destructor to let it go.
@@ -32,7 +32,7 @@ SecondaryBuffer::SecondaryBuffer(DirectSoundDevice& device, const DSBUFFERDESC& 
 
 SecondaryBuffer::~SecondaryBuffer() {
     {
-        std::lock_guard lock(device.DeviceMixer().StateMutex());
+        std::lock_guard lock(device.DeviceMixer().ControlMutex());
         device.DeviceMixer().RemoveVoice(&voice);
     }
     device.Release();
@@ -58,12 +58,13 @@ HRESULT SecondaryBuffer::GetCaps(LPDSBCAPS caps) {
 
 HRESULT SecondaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) {
     Mixer& mixer = device.DeviceMixer();
-    std::lock_guard lock(mixer.StateMutex());
-    DWORD play = voice.frame * format.nBlockAlign;
+    const uint64_t state = voice.state.load(std::memory_order_acquire);
+    DWORD play = StateFrame(state) * format.nBlockAlign;
     if (playCursor) *playCursor = play;
     // The write cursor leads by what the next mixing block reads; a stopped buffer has no lead.
     if (writeCursor)
-        *writeCursor = voice.playing ? (play + mixer.LookaheadFrames(voice) * format.nBlockAlign) % bufferBytes : play;
+        *writeCursor =
+            StatePlaying(state) ? (play + mixer.LookaheadFrames(voice) * format.nBlockAlign) % bufferBytes : play;
     return DS_OK;
 }
 
@@ -81,16 +82,16 @@ HRESULT SecondaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDW
 HRESULT SecondaryBuffer::GetFrequency(LPDWORD out) {
     if (!out) return DSERR_INVALIDPARAM;
     if (!(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    *out = voice.frequency;
+    *out = voice.frequency.load(std::memory_order_relaxed);
     return DS_OK;
 }
 
 HRESULT SecondaryBuffer::GetStatus(LPDWORD status) {
     if (!status) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    // Stopped at once on a Stop, though the mix still fades the sound out for a few milliseconds.
     *status = 0;
-    if (voice.playing) *status = DSBSTATUS_PLAYING | (voice.looping ? DSBSTATUS_LOOPING : 0);
+    if (StatePlaying(voice.state.load(std::memory_order_acquire)))
+        *status = DSBSTATUS_PLAYING | (voice.looping.load(std::memory_order_relaxed) ? DSBSTATUS_LOOPING : 0);
     return DS_OK;
 }
 
@@ -102,13 +103,14 @@ void SecondaryBuffer::ReportLateWrite(DWORD offset, DWORD bytes) {
     static RateLimitedLog lateWrites(1000);
     bool late = false;
     {
-        std::lock_guard lock(device.DeviceMixer().StateMutex());
-        if (!voice.playing) {
+        std::lock_guard lock(device.DeviceMixer().ControlMutex());
+        const uint64_t state = voice.state.load(std::memory_order_acquire);
+        if (!StatePlaying(state)) {
             freshKnown = false;
             return;
         }
-        const uint64_t played = voice.playedFrames * format.nBlockAlign;
-        const DWORD cursor = voice.frame * format.nBlockAlign;
+        const uint64_t played = voice.playedFrames.load(std::memory_order_relaxed) * format.nBlockAlign;
+        const DWORD cursor = StateFrame(state) * format.nBlockAlign;
         late = freshKnown && played > freshEnd;
         freshEnd = played + (offset + bufferBytes - cursor) % bufferBytes + bytes;
         freshKnown = true;
@@ -150,19 +152,17 @@ HRESULT SecondaryBuffer::Play(DWORD reserved, DWORD priority, DWORD playFlags) {
     if (reserved != 0) return DSERR_INVALIDPARAM;
     if (priority != 0 && !(flags & DSBCAPS_LOCDEFER)) return DSERR_INVALIDPARAM;
     if (device.CooperativeLevel() == 0) return DSERR_PRIOLEVELNEEDED;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
     // On a playing buffer this only changes the loop flag: a looping buffer made one-shot plays on to its end.
-    voice.looping = (playFlags & DSBPLAY_LOOPING) != 0;
-    voice.playing = true;
+    voice.looping.store((playFlags & DSBPLAY_LOOPING) != 0, std::memory_order_relaxed);
+    PlayVoice(voice);
     return DS_OK;
 }
 
 HRESULT SecondaryBuffer::SetCurrentPosition(DWORD newPosition) {
     if (newPosition >= bufferBytes) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    voice.frame = newPosition / format.nBlockAlign;
-    voice.fraction = 0;
-    voice.ClearHistory();
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
+    SeekVoice(voice, newPosition / format.nBlockAlign);
     freshKnown = false;
     return DS_OK;
 }
@@ -170,22 +170,27 @@ HRESULT SecondaryBuffer::SetCurrentPosition(DWORD newPosition) {
 HRESULT SecondaryBuffer::SetFormat(LPCWAVEFORMATEX) { return DSERR_INVALIDCALL; }
 
 void SecondaryBuffer::ApplyGains() {
-    voice.volumeGain = VolumeToGain(volume);
-    PanToGains(pan, &voice.leftPanGain, &voice.rightPanGain);
+    float left, right;
+    PanToGains(pan, &left, &right);
+    voice.volumeGain.store(VolumeToGain(volume), std::memory_order_relaxed);
+    voice.leftPanGain.store(left, std::memory_order_relaxed);
+    voice.rightPanGain.store(right, std::memory_order_relaxed);
 }
 
 HRESULT SecondaryBuffer::SetFrequency(DWORD frequency) {
     if (!(flags & DSBCAPS_CTRLFREQUENCY)) return DSERR_CONTROLUNAVAIL;
     if (frequency == DSBFREQUENCY_ORIGINAL) frequency = format.nSamplesPerSec;
     if (frequency < DSBFREQUENCY_MIN || frequency > DSBFREQUENCY_MAX) return DSERR_INVALIDPARAM;
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    voice.frequency = frequency;
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
+    // The kernel is made here, on the host's thread, before the mix can see the rate that needs it.
+    PrepareResampler((uint64_t(frequency) << 32) / device.DeviceMixer().OutputFormat().rate);
+    voice.frequency.store(frequency, std::memory_order_release);
     return DS_OK;
 }
 
 HRESULT SecondaryBuffer::Stop() {
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
-    voice.playing = false;
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
+    StopVoice(voice);
     return DS_OK;
 }
 
@@ -198,8 +203,8 @@ bool SecondaryBuffer::Holds(const void* region, DWORD bytes) const {
 HRESULT SecondaryBuffer::Unlock(LPVOID audio1, DWORD audioBytes1, LPVOID audio2, DWORD audioBytes2) {
     if (!audio1 || !Holds(audio1, audioBytes1)) return DSERR_INVALIDPARAM;
     if (audio2 && !Holds(audio2, audioBytes2)) return DSERR_INVALIDPARAM;
-    // Passing through the state mutex orders the data written under the lock before the mixer's next read of it.
-    std::lock_guard lock(device.DeviceMixer().StateMutex());
+    // Orders the data written under the lock before the mixer's next read of it.
+    voice.written.fetch_add(1, std::memory_order_release);
     return DS_OK;
 }
 

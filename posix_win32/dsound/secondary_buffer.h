@@ -51,9 +51,9 @@ class SecondaryBuffer final : public BufferControls {
     // samples so the mixer may read them as such; 8-bit data is read bytewise.
     std::unique_ptr<int16_t[]> memory;
     uint8_t* memoryBytes;
-    // Guarded by the mixer's state mutex, like the voice.
+    // Shared with the mixer through its atomics (see Voice).
     Voice voice;
-    // What ReportLateWrite knows, under the mixer's state mutex: data written is fresh until this many bytes played.
+    // What ReportLateWrite knows, under the mixer's control mutex: data written is fresh until this many bytes played.
     bool freshKnown = false;
     uint64_t freshEnd = 0;
 };

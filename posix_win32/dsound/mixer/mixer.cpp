@@ -3,6 +3,8 @@
 #include <string.h>
 
 #include <algorithm>
+#include <chrono>
+#include <thread>
 
 #include "dsound/mixer/sample_format.h"
 
@@ -14,183 +16,390 @@ constexpr size_t kSourceCapacity = 4096;
 // The scratch holds the voice's history frames before its position and what the kernel reads past the last one.
 constexpr size_t kTapsBefore = kResamplerFramesBefore;
 constexpr size_t kTapsAfter = kResamplerFramesAfter;
+constexpr size_t kFirstCapacity = 16;
+// A gain moves to a new value over this long, and a stopped voice fades out over it: a step is heard as a click.
+constexpr uint32_t kRampMs = 6;
 
 uint64_t StepFor(uint32_t sourceRate, uint32_t outputRate) { return (uint64_t(sourceRate) << 32) / outputRate; }
 
 } // namespace
 
 Mixer::Mixer() {
+    auto table = std::make_unique<VoiceTable>();
+    table->capacity = kFirstCapacity;
+    table->slots = std::make_unique<std::atomic<Voice*>[]>(kFirstCapacity);
+    voices.store(table.release());
     sourceLeft.resize(kTapsBefore + kSourceCapacity + kTapsAfter);
     sourceRight.resize(sourceLeft.size());
     SetOutputFormat(outputFormat);
 }
 
-void Mixer::AddVoice(Voice* voice) { voices.push_back(voice); }
+Mixer::~Mixer() { delete voices.load(); }
 
-void Mixer::RemoveVoice(Voice* voice) { voices.erase(std::remove(voices.begin(), voices.end(), voice), voices.end()); }
+// A render takes the table, then each slot; both sides use sequentially consistent operations, so a render that
+// saw an old table or a voice since removed had begun before the change, and shows an odd count here.
+void Mixer::WaitForRenderInProgress() const {
+    const uint64_t pass = renderPasses.load();
+    if (pass & 1)
+        while (renderPasses.load() == pass)
+            std::this_thread::sleep_for(std::chrono::microseconds(100));
+}
+
+void Mixer::AddVoice(Voice* voice) {
+    PrepareResampler(StepFor(voice->frequency.load(), outputFormat.rate));
+    VoiceTable* table = voices.load();
+    for (size_t i = 0; i < table->capacity; ++i) {
+        if (table->slots[i].load() == nullptr) {
+            table->slots[i].store(voice);
+            return;
+        }
+    }
+    // Full: a table twice the size replaces it, allocated here on the host's thread.
+    auto grown = std::make_unique<VoiceTable>();
+    grown->capacity = table->capacity * 2;
+    grown->slots = std::make_unique<std::atomic<Voice*>[]>(grown->capacity);
+    for (size_t i = 0; i < table->capacity; ++i)
+        grown->slots[i].store(table->slots[i].load());
+    grown->slots[table->capacity].store(voice);
+    voices.store(grown.release());
+    WaitForRenderInProgress();
+    delete table;
+}
+
+void Mixer::RemoveVoice(Voice* voice) {
+    VoiceTable* table = voices.load();
+    for (size_t i = 0; i < table->capacity; ++i)
+        if (table->slots[i].load() == voice) table->slots[i].store(nullptr);
+    WaitForRenderInProgress();
+}
 
 void Mixer::SetOutputFormat(const PcmFormat& format) {
     // Sized before anything changes: a failed allocation leaves the old format whole.
     std::vector<float> left(format.BlockFrames(), 0.0f), right(format.BlockFrames(), 0.0f);
+    std::vector<float> oneLeft(format.BlockFrames(), 0.0f), oneRight(format.BlockFrames(), 0.0f);
+    VoiceTable* table = voices.load();
+    for (size_t i = 0; i < table->capacity; ++i)
+        if (const Voice* voice = table->slots[i].load())
+            PrepareResampler(StepFor(voice->frequency.load(), format.rate));
     mixLeft.swap(left);
     mixRight.swap(right);
+    voiceLeft.swap(oneLeft);
+    voiceRight.swap(oneRight);
     outputFormat = format;
     blockFrames = format.BlockFrames();
+    rampFrames = std::max<uint32_t>(1, format.rate * kRampMs / 1000);
 }
 
 void Mixer::SetMasterGains(float volume, float leftPan, float rightPan) {
-    masterVolume = volume;
-    masterLeftPan = leftPan;
-    masterRightPan = rightPan;
+    masterVolume.store(volume, std::memory_order_relaxed);
+    masterLeftPan.store(leftPan, std::memory_order_relaxed);
+    masterRightPan.store(rightPan, std::memory_order_relaxed);
 }
 
 uint32_t Mixer::LookaheadFrames(const Voice& voice) const {
-    uint64_t step = StepFor(voice.frequency, outputFormat.rate);
-    uint64_t span = ((voice.fraction + (blockFrames - 1) * step) >> 32) + 1 + kTapsAfter;
+    const uint64_t step = StepFor(voice.frequency.load(std::memory_order_relaxed), outputFormat.rate);
+    const uint64_t span = (((blockFrames - 1) * step) >> 32) + 1 + ChooseResampler(step).after;
     return static_cast<uint32_t>(std::min<uint64_t>(span, voice.frames - 1));
 }
 
 void Mixer::Render(void* out, size_t frames) {
+    renderPasses.fetch_add(1);
     uint8_t* bytes = static_cast<uint8_t*>(out);
-    uint16_t blockAlign = 0;
+    const uint16_t blockAlign = outputFormat.BlockAlign();
     while (frames > 0) {
-        std::lock_guard lock(stateMutex);
-        if (blockAlign == 0) blockAlign = outputFormat.BlockAlign();
-        if (blockAlign != outputFormat.BlockAlign()) {
-            // The format changed under a caller whose buffer was sized for the old one: fill it with zeros.
-            memset(bytes, 0, frames * blockAlign);
-            return;
-        }
         size_t block = std::min(frames, blockFrames);
         MixBlock(block);
         WritePcmFrames(mixLeft.data(), mixRight.data(), block, outputFormat.bits, outputFormat.channels, bytes);
-        framesRendered += block;
-        bytes += block * outputFormat.BlockAlign();
+        framesRendered.fetch_add(block, std::memory_order_relaxed);
+        bytes += block * blockAlign;
         frames -= block;
     }
+    renderPasses.fetch_add(1);
 }
 
 void Mixer::MixBlock(size_t frames) {
     std::fill_n(mixLeft.begin(), frames, 0.0f);
     std::fill_n(mixRight.begin(), frames, 0.0f);
-    for (Voice* voice : voices)
-        if (voice->playing) MixVoice(*voice, frames);
+    const VoiceTable* table = voices.load();
+    for (size_t i = 0; i < table->capacity; ++i)
+        if (Voice* voice = table->slots[i].load()) MixVoice(*voice, frames);
+}
+
+namespace {
+
+void SeekMix(VoiceMix& mix, uint32_t frame) {
+    mix.frame = frame;
+    mix.fraction = 0;
+    mix.historyFrames = 0;
+}
+
+// Back to where the stop left the voice, with the history it had there.
+void ResumeAtStop(VoiceMix& mix) {
+    mix.frame = mix.stopFrame;
+    mix.fraction = mix.stopFraction;
+    mix.historyFrames = mix.stopHistoryFrames;
+    const size_t from = kTapsBefore - mix.historyFrames;
+    for (int channel = 0; channel < 2; ++channel)
+        std::copy_n(mix.stopHistory[channel] + from, mix.historyFrames, mix.history[channel] + from);
+}
+
+} // namespace
+
+void Mixer::ApplyHostState(Voice& voice) {
+    VoiceMix& mix = voice.mix;
+    const uint64_t state = voice.state.load(std::memory_order_acquire);
+    if (state == mix.applied) return;
+    const bool moved = StateSeeks(state) != StateSeeks(mix.applied);
+    mix.applied = state;
+    if (!StatePlaying(state)) {
+        if (mix.playing && !mix.fading) {
+            // The position the host sees stays where it stopped; the sound fades out from there on.
+            mix.fading = true;
+            mix.stopFrame = mix.frame;
+            mix.stopFraction = mix.fraction;
+            mix.stopHistoryFrames = mix.historyFrames;
+            const size_t from = kTapsBefore - mix.historyFrames;
+            for (int channel = 0; channel < 2; ++channel)
+                std::copy_n(mix.history[channel] + from, mix.historyFrames, mix.stopHistory[channel] + from);
+        }
+        // A new position while stopped (or fading) is where the next start goes.
+        if (moved) {
+            mix.stopFrame = StateFrame(state);
+            mix.stopFraction = 0;
+            mix.stopHistoryFrames = 0;
+            if (!mix.playing) SeekMix(mix, StateFrame(state));
+        }
+        return;
+    }
+    if (moved) SeekMix(mix, StateFrame(state));
+    if (mix.playing && !mix.fading) return;
+    // A start: no fade-in, so a sound's first sample is heard as it is.
+    if (mix.fading && !moved) ResumeAtStop(mix);
+    mix.snapGains = true;
+    mix.playing = true;
+    mix.fading = false;
+}
+
+void Mixer::SetGainTargets(Voice& voice) {
+    VoiceMix& mix = voice.mix;
+    float left = 0.0f, right = 0.0f;
+    if (!mix.fading) {
+        const bool stereoOut = outputFormat.channels == 2;
+        const float volume =
+            voice.volumeGain.load(std::memory_order_relaxed) * masterVolume.load(std::memory_order_relaxed);
+        // A mono output has nowhere to pan to: both source channels meet at the voice's volume, averaged when stereo.
+        left = stereoOut ? volume * voice.leftPanGain.load(std::memory_order_relaxed) *
+                               masterLeftPan.load(std::memory_order_relaxed)
+                         : volume;
+        right = stereoOut ? volume * voice.rightPanGain.load(std::memory_order_relaxed) *
+                                masterRightPan.load(std::memory_order_relaxed)
+                          : volume;
+        if (!stereoOut && voice.channels == 2) left = right = volume * 0.5f;
+    }
+    if (mix.snapGains) {
+        mix.left = mix.targetLeft = left;
+        mix.right = mix.targetRight = right;
+        mix.rampFrames = 0;
+        mix.snapGains = false;
+    } else if (left != mix.targetLeft || right != mix.targetRight) {
+        mix.targetLeft = left;
+        mix.targetRight = right;
+        mix.rampFrames = rampFrames;
+    }
 }
 
 void Mixer::MixVoice(Voice& voice, size_t frames) {
-    const uint64_t step = StepFor(voice.frequency, outputFormat.rate);
-    const bool stereoOut = outputFormat.channels == 2;
-    const float volume = voice.volumeGain * masterVolume;
-    // A mono output has nowhere to pan to: both source channels meet at the voice's volume, averaged when stereo.
-    float leftGain = stereoOut ? volume * voice.leftPanGain * masterLeftPan : volume;
-    float rightGain = stereoOut ? volume * voice.rightPanGain * masterRightPan : volume;
-    if (!stereoOut && voice.channels == 2) leftGain = rightGain = volume * 0.5f;
-    if (leftGain == 0.0f && rightGain == 0.0f) {
+    voice.written.load(std::memory_order_acquire);
+    ApplyHostState(voice);
+    VoiceMix& mix = voice.mix;
+    if (!mix.playing) return;
+    SetGainTargets(voice);
+    const uint64_t step = StepFor(voice.frequency.load(std::memory_order_relaxed), outputFormat.rate);
+    const bool silent = mix.rampFrames == 0 && mix.left == 0.0f && mix.right == 0.0f;
+    if (silent && !mix.fading) {
         AdvanceSilently(voice, frames, step);
-        return;
+    } else {
+        size_t produced = 0;
+        while (produced < frames && mix.playing && !(mix.fading && mix.rampFrames == 0)) {
+            size_t count = frames - produced;
+            // Keep the converted source within the scratch buffers.
+            count = std::min<uint64_t>(count, (((uint64_t)kSourceCapacity << 32) - 1 - mix.fraction) / step + 1);
+            // A fade ends with its ramp; the voice then goes back to where the host stopped it.
+            if (mix.fading) count = std::min<size_t>(count, mix.rampFrames);
+            AddChunk(voice, step, produced, count);
+            produced += count;
+        }
     }
+    if (mix.fading && mix.rampFrames == 0) EndFade(voice);
+    PublishPosition(voice);
+}
 
-    size_t produced = 0;
-    while (produced < frames && voice.playing) {
-        size_t count = frames - produced;
-        // Keep the converted source within the scratch buffers.
-        count = std::min<uint64_t>(count, (((uint64_t)kSourceCapacity << 32) - 1 - voice.fraction) / step + 1);
-        bool reachesEnd = false;
-        if (!voice.looping) {
-            uint64_t untilEnd = ((uint64_t(voice.frames - voice.frame) << 32) - voice.fraction + step - 1) / step;
-            if (untilEnd <= count) {
-                count = untilEnd;
-                reachesEnd = true;
-            }
+void Mixer::AddChunk(Voice& voice, uint64_t step, size_t at, size_t count) {
+    VoiceMix& mix = voice.mix;
+    bool reachesEnd = false;
+    if (!voice.looping.load(std::memory_order_relaxed)) {
+        uint64_t untilEnd = ((uint64_t(voice.frames - mix.frame) << 32) - mix.fraction + step - 1) / step;
+        if (untilEnd <= count) {
+            count = untilEnd;
+            reachesEnd = true;
         }
-        size_t sourceFrames = ((voice.fraction + (count - 1) * step) >> 32) + 1 + kTapsAfter;
-        GatherSource(voice, sourceFrames);
+    }
+    // Chosen again only when the step changes, or while the kernel it needs is still being made.
+    if (mix.resampler.step != step || !mix.resampler.kernel) mix.resampler = ChooseResampler(step);
+    const ResamplerChoice& reach = mix.resampler;
+    if (mix.historyFrames < reach.before) ReloadHistory(voice, reach.before);
+    const size_t sourceFrames = ((mix.fraction + (count - 1) * step) >> 32) + 1 + reach.after;
+    GatherSource(voice, sourceFrames, reach.before);
 
-        float* mixA = mixLeft.data() + produced;
-        float* mixB = stereoOut ? mixRight.data() + produced : mixA;
+    const bool stereoOut = outputFormat.channels == 2;
+    float* mixA = mixLeft.data() + at;
+    float* mixB = stereoOut ? mixRight.data() + at : mixA;
+    if (mix.rampFrames == 0) {
+        // Steady gains: straight into the mix, so a voice at the output's rate passes bit for bit.
         if (voice.channels == 1 && stereoOut) {
-            ResampleAndAdd(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, rightGain, mixB);
+            ResampleAndAdd(reach, sourceLeft.data(), mix.fraction, count, mix.left, mixA, mix.right, mixB);
         } else {
-            ResampleAndAdd(sourceLeft.data(), voice.fraction, step, count, leftGain, mixA, 0.0f, nullptr);
+            ResampleAndAdd(reach, sourceLeft.data(), mix.fraction, count, mix.left, mixA, 0.0f, nullptr);
             if (voice.channels == 2)
-                ResampleAndAdd(sourceRight.data(), voice.fraction, step, count, rightGain, mixB, 0.0f, nullptr);
+                ResampleAndAdd(reach, sourceRight.data(), mix.fraction, count, mix.right, mixB, 0.0f, nullptr);
         }
-
-        uint64_t total = voice.fraction + count * step;
-        if (reachesEnd) {
-            Finish(voice);
+    } else {
+        // Moving gains: the voice alone first, then into the mix with a gain that steps a little every frame.
+        std::fill_n(voiceLeft.begin(), count, 0.0f);
+        ResampleAndAdd(reach, sourceLeft.data(), mix.fraction, count, 1.0f, voiceLeft.data(), 0.0f, nullptr);
+        const float* right = voiceLeft.data();
+        if (voice.channels == 2) {
+            std::fill_n(voiceRight.begin(), count, 0.0f);
+            ResampleAndAdd(reach, sourceRight.data(), mix.fraction, count, 1.0f, voiceRight.data(), 0.0f, nullptr);
+            right = voiceRight.data();
+        }
+        const bool apart = stereoOut || voice.channels == 2;
+        for (size_t i = 0; i < count; ++i) {
+            if (mix.rampFrames > 1) {
+                mix.left += (mix.targetLeft - mix.left) / float(mix.rampFrames);
+                mix.right += (mix.targetRight - mix.right) / float(mix.rampFrames);
+                --mix.rampFrames;
+            } else if (mix.rampFrames == 1) {
+                mix.left = mix.targetLeft;
+                mix.right = mix.targetRight;
+                mix.rampFrames = 0;
+            }
+            mixA[i] += voiceLeft[i] * mix.left;
+            if (apart) mixB[i] += right[i] * mix.right;
+        }
+    }
+    const uint64_t total = mix.fraction + count * step;
+    if (reachesEnd) {
+        // A one-shot sound that ends while it fades out still starts again where it was stopped.
+        if (mix.fading) {
+            EndFade(voice);
         } else {
-            Advance(voice, total, sourceFrames);
+            Finish(voice);
         }
-        produced += count;
+    } else {
+        Advance(voice, total, sourceFrames, reach.before);
     }
 }
 
 void Mixer::AdvanceSilently(Voice& voice, size_t frames, uint64_t step) {
-    uint64_t total = voice.fraction + frames * step;
-    if (!voice.looping && (total >> 32) >= voice.frames - voice.frame) {
+    VoiceMix& mix = voice.mix;
+    uint64_t total = mix.fraction + frames * step;
+    if (!voice.looping.load(std::memory_order_relaxed) && (total >> 32) >= voice.frames - mix.frame) {
         Finish(voice);
         return;
     }
-    Advance(voice, total, 0);
+    Advance(voice, total, 0, ChooseResampler(step).before);
 }
 
-void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered) {
+void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered, size_t before) {
+    VoiceMix& mix = voice.mix;
     uint64_t advance = total >> 32;
-    voice.fraction = static_cast<uint32_t>(total);
-    voice.playedFrames += advance;
+    mix.fraction = static_cast<uint32_t>(total);
+    voice.playedFrames.fetch_add(advance, std::memory_order_relaxed);
     if (advance == 0) return;
-    uint64_t next = voice.frame + advance;
-    if (voice.looping) next %= voice.frames;
-    voice.frame = static_cast<uint32_t>(next);
+    uint64_t next = mix.frame + advance;
+    if (voice.looping.load(std::memory_order_relaxed)) next %= voice.frames;
+    mix.frame = static_cast<uint32_t>(next);
     if (advance > gathered) {
-        ReloadHistory(voice);
+        mix.historyFrames = 0;
         return;
     }
     // The scratch already holds the frames behind the new position as they were mixed; the host may have
     // rewritten the buffer behind the play cursor since.
-    memcpy(voice.history[0], sourceLeft.data() + advance, sizeof voice.history[0]);
-    if (voice.channels == 2) memcpy(voice.history[1], sourceRight.data() + advance, sizeof voice.history[1]);
+    const size_t from = kTapsBefore + advance - before;
+    memcpy(mix.history[0] + kTapsBefore - before, sourceLeft.data() + from, before * sizeof(int16_t));
+    if (voice.channels == 2)
+        memcpy(mix.history[1] + kTapsBefore - before, sourceRight.data() + from, before * sizeof(int16_t));
+    mix.historyFrames = before;
 }
 
-void Mixer::ReloadHistory(Voice& voice) {
+void Mixer::ReloadHistory(Voice& voice, size_t count) {
+    VoiceMix& mix = voice.mix;
     // Before the start of a one-shot buffer there is silence; a looping one goes on from its end.
+    int16_t* left = mix.history[0] + kTapsBefore - count;
+    int16_t* right = mix.history[1] + kTapsBefore - count;
     size_t written = 0;
-    int64_t first = int64_t(voice.frame) - int64_t(kTapsBefore);
-    if (!voice.looping && first < 0) {
+    int64_t first = int64_t(mix.frame) - int64_t(count);
+    if (!voice.looping.load(std::memory_order_relaxed) && first < 0) {
         written = size_t(-first);
-        std::fill_n(voice.history[0], written, int16_t(0));
-        std::fill_n(voice.history[1], written, int16_t(0));
+        std::fill_n(left, written, int16_t(0));
+        std::fill_n(right, written, int16_t(0));
         first = 0;
     }
     while (first < 0)
         first += voice.frames;
     uint32_t frame = uint32_t(first);
-    while (written < kTapsBefore) {
-        size_t run = std::min<size_t>(kTapsBefore - written, voice.frames - frame);
-        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, voice.history[0] + written,
-                      voice.history[1] + written);
+    while (written < count) {
+        size_t run = std::min<size_t>(count - written, voice.frames - frame);
+        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + written, right + written);
         written += run;
         frame = 0;
     }
+    mix.historyFrames = count;
 }
 
 // A one-shot voice that has played its last frame stops and its cursor goes back to the start, as the play cursor
 // of a stopped one-shot buffer reads 0 on Windows.
 void Mixer::Finish(Voice& voice) {
-    voice.playing = false;
-    voice.frame = 0;
-    voice.fraction = 0;
-    voice.ClearHistory();
+    VoiceMix& mix = voice.mix;
+    mix.playing = false;
+    mix.fading = false;
+    mix.frame = 0;
+    mix.fraction = 0;
+    mix.historyFrames = 0;
 }
 
-void Mixer::GatherSource(const Voice& voice, size_t count) {
+void Mixer::EndFade(Voice& voice) {
+    VoiceMix& mix = voice.mix;
+    mix.playing = false;
+    mix.fading = false;
+    ResumeAtStop(mix);
+}
+
+// The host sees the position the mix reached while it plays, and 0 and stopped once a one-shot has ended; a fading
+// voice shows where it was stopped. A host's change since the block began wins: the next block takes it.
+void Mixer::PublishPosition(Voice& voice) {
+    VoiceMix& mix = voice.mix;
+    uint64_t wanted = mix.applied;
+    if (mix.playing && !mix.fading) {
+        wanted = (mix.applied & ~kStateFrameMask) | mix.frame;
+    } else if (!mix.playing && StatePlaying(mix.applied)) {
+        wanted = mix.applied & ~(kStateFrameMask | kStatePlaying);
+    }
+    if (wanted == mix.applied) return;
+    uint64_t expected = mix.applied;
+    if (voice.state.compare_exchange_strong(expected, wanted, std::memory_order_acq_rel)) mix.applied = wanted;
+}
+
+void Mixer::GatherSource(const Voice& voice, size_t count, size_t before) {
     int16_t* left = sourceLeft.data();
     int16_t* right = sourceRight.data();
-    std::copy_n(voice.history[0], kTapsBefore, left);
-    if (voice.channels == 2) std::copy_n(voice.history[1], kTapsBefore, right);
+    const VoiceMix& mix = voice.mix;
+    std::copy_n(mix.history[0] + kTapsBefore - before, before, left + kTapsBefore - before);
+    if (voice.channels == 2) std::copy_n(mix.history[1] + kTapsBefore - before, before, right + kTapsBefore - before);
     size_t written = 0;
-    uint32_t frame = voice.frame;
+    uint32_t frame = mix.frame;
+    const bool looping = voice.looping.load(std::memory_order_relaxed);
     while (written < count) {
         size_t run = std::min<size_t>(count - written, voice.frames - frame);
         ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + kTapsBefore + written,
@@ -198,7 +407,7 @@ void Mixer::GatherSource(const Voice& voice, size_t count) {
         written += run;
         frame += static_cast<uint32_t>(run);
         if (frame < voice.frames) continue;
-        if (!voice.looping) {
+        if (!looping) {
             // Past the end of a one-shot buffer there is silence.
             std::fill(left + kTapsBefore + written, left + kTapsBefore + count, int16_t(0));
             std::fill(right + kTapsBefore + written, right + kTapsBefore + count, int16_t(0));
@@ -207,4 +416,5 @@ void Mixer::GatherSource(const Voice& voice, size_t count) {
         frame = 0;
     }
 }
+
 } // namespace posix_win32

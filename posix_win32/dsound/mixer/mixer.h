@@ -1,9 +1,13 @@
-// The software mixer: every playing voice, resampled to the output rate, panned, summed and clipped.
+// The software mixer: every playing voice, resampled to the output rate, panned, summed and clipped. The output's
+// thread renders without waiting on anything the host does and allocates nothing: it reads what the host asked from
+// atomics once a block, and finds the voices in a table of atomic slots that the host fills and empties.
 #pragma once
 
 #include <stddef.h>
 #include <stdint.h>
 
+#include <atomic>
+#include <memory>
 #include <mutex>
 #include <vector>
 
@@ -16,48 +20,67 @@ namespace posix_win32 {
 class Mixer {
   public:
     Mixer();
+    ~Mixer();
+    Mixer(const Mixer&) = delete;
+    Mixer& operator=(const Mixer&) = delete;
 
-    // Guards the voice list, every voice's control state and the output format. Render holds it for one block at a
-    // time (at most 10 ms of audio), so a control change takes effect from the next block on.
-    std::mutex& StateMutex() { return stateMutex; }
+    // Serialises the host's calls on the device and its buffers among themselves; the mix never takes it.
+    std::mutex& ControlMutex() { return controlMutex; }
 
-    // The callers below hold StateMutex.
+    // The callers below hold ControlMutex. A voice removed is no longer read once RemoveVoice returns.
     void AddVoice(Voice* voice);
     void RemoveVoice(Voice* voice);
+    // Only while no output pulls the mix: the devices stop their output around a change of format.
     void SetOutputFormat(const PcmFormat& format);
     const PcmFormat& OutputFormat() const { return outputFormat; }
     // The primary buffer's volume and pan gains, applied to the whole mix.
     void SetMasterGains(float volume, float leftPan, float rightPan);
     // Source frames the next block may read past a voice's position: what the host must not rewrite.
     uint32_t LookaheadFrames(const Voice& voice) const;
-    uint64_t FramesRendered() const { return framesRendered; }
+    uint64_t FramesRendered() const { return framesRendered.load(std::memory_order_relaxed); }
 
-    // Mixes `frames` frames in the output format into `out`; takes StateMutex block by block.
+    // Mixes `frames` frames in the output format into `out`, on the output's thread.
     void Render(void* out, size_t frames);
 
   private:
+    struct VoiceTable {
+        size_t capacity;
+        std::unique_ptr<std::atomic<Voice*>[]> slots; // null where no voice is
+    };
+
+    // Returns once no render that began before the call is still running.
+    void WaitForRenderInProgress() const;
     void MixBlock(size_t frames);
     void MixVoice(Voice& voice, size_t frames);
+    // Takes what the host asked since the last block: a start, a stop, a new position.
+    void ApplyHostState(Voice& voice);
+    // The gains the voice should have now: its volume and pan with the master's, 0 while fading out.
+    void SetGainTargets(Voice& voice);
+    void AddChunk(Voice& voice, uint64_t step, size_t at, size_t count);
     void AdvanceSilently(Voice& voice, size_t frames, uint64_t step);
     // Moves the voice `total` (32.32 frames) on. With `gathered` frames of its source in the scratch, the new
     // history comes from there; otherwise it is read again from the buffer.
-    void Advance(Voice& voice, uint64_t total, size_t gathered);
+    void Advance(Voice& voice, uint64_t total, size_t gathered, size_t before);
     void Finish(Voice& voice);
-    // Converts `count` frames from the voice's position on into the source scratch, behind its history frames.
-    void GatherSource(const Voice& voice, size_t count);
-    // Reads the frames behind the voice's position from its buffer into its history.
-    static void ReloadHistory(Voice& voice);
+    void EndFade(Voice& voice);
+    void PublishPosition(Voice& voice);
+    // Converts `count` frames from the voice's position on into the source scratch, behind `before` history frames.
+    void GatherSource(const Voice& voice, size_t count, size_t before);
+    // Reads `count` frames behind the voice's position from its buffer into its history.
+    static void ReloadHistory(Voice& voice, size_t count);
 
-    std::mutex stateMutex;
+    std::mutex controlMutex;
     PcmFormat outputFormat;
     size_t blockFrames = 0;
-    float masterVolume = 1.0f;
-    float masterLeftPan = 1.0f;
-    float masterRightPan = 1.0f;
-    uint64_t framesRendered = 0;
-    std::vector<Voice*> voices;
-    // Planar block buffers, sized by SetOutputFormat so that mixing allocates nothing.
-    std::vector<float> mixLeft, mixRight;
+    uint32_t rampFrames = 0; // how long a gain takes to reach a new value
+    std::atomic<float> masterVolume{1.0f};
+    std::atomic<float> masterLeftPan{1.0f};
+    std::atomic<float> masterRightPan{1.0f};
+    std::atomic<uint64_t> framesRendered{0};
+    std::atomic<VoiceTable*> voices;
+    std::atomic<uint64_t> renderPasses{0}; // odd while a render runs
+    // Planar block buffers and the source scratch, sized beforehand so that mixing allocates nothing.
+    std::vector<float> mixLeft, mixRight, voiceLeft, voiceRight;
     std::vector<int16_t> sourceLeft, sourceRight;
 };
 

@@ -48,8 +48,9 @@ TEST_F(PlatformLogTest, AnOutputThatCannotOpenSaysWhy) {
     EXPECT_EQ(Start(), 0u);
     const std::string log = GetCapturedStderr();
     EXPECT_NE(log.find("zorva: output wav chosen"), std::string::npos) << log;
-    EXPECT_NE(log.find("zorva: output wav: /nonexistent-folder/mix.wav could not be written: No such file or directory"),
-              std::string::npos)
+    EXPECT_NE(
+        log.find("zorva: output wav: /nonexistent-folder/mix.wav could not be written: No such file or directory"),
+        std::string::npos)
         << log;
 }
 
