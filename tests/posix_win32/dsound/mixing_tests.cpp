@@ -7,6 +7,7 @@
 #include <functional>
 #include <memory>
 
+#include "dsound/mixer/mixer.h"
 #include "support/render_session.h"
 
 namespace {
@@ -156,23 +157,47 @@ TEST_F(MixingTest, AVolumeChangeRampsOver6ms) {
         ASSERT_EQ(ramp[2 * i], 5012) << "frame " << i;
 }
 
-// Paused, the tone fades out in 6 ms; the position the host reads stays where it paused, and a play resumes the
-// tone at that position: the phase goes on as if the fade had not been heard.
-TEST_F(MixingTest, APauseFadesOutAndAPlayResumesWhereItPaused) {
+// Paused, the tone fades out in 6 ms after the call, while the position the host reads stays where it paused.
+TEST_F(MixingTest, APauseFadesOutWhileThePositionStays) {
     PlayStatic(0, MonoTone(1000, kRate, 1.0), kRate);
     Render(4410);
-    const uint32_t stoppedAt = ZRVA_GetTimePos(0);
+    const uint32_t pausedAt = ZRVA_GetTimePos(0);
     ASSERT_EQ(ZRVA_Pause(0), 1u);
-    EXPECT_EQ(ZRVA_GetTimePos(0), stoppedAt);
+    EXPECT_EQ(ZRVA_GetTimePos(0), pausedAt);
     const std::vector<double> fade = Left(Render(441));
     EXPECT_GT(fabs(fade[10]), 1000.0) << "still sounding just after the call";
     EXPECT_TRUE(std::all_of(fade.begin() + kRampFrames, fade.end(), [](double s) { return s == 0; }));
-    EXPECT_EQ(ZRVA_GetTimePos(0), stoppedAt);
-    ASSERT_EQ(ZRVA_Play(0, 1, 0), 1u);
-    const std::vector<double> resumed = Left(Render(441));
-    // 100 ms in, the tone resumes at frame 4410, a whole number of its periods: at phase 0, no fade-in.
-    for (size_t i = 0; i < resumed.size(); ++i)
-        ASSERT_NEAR(resumed[i], lrint(16000 * sin(2 * M_PI * 1000.0 * double(i) / kRate)), 1.0) << "frame " << i;
+    EXPECT_EQ(ZRVA_GetTimePos(0), pausedAt);
+}
+
+// A buffer played again resumes where it was stopped, whether its fade-out is over or still going, with no fade-in:
+// the tone goes on with its phase as if the fade had not been heard. (The mixer itself: a static slot's play starts
+// from 0, and a stream's buffer is rewritten behind its cursor.)
+TEST(MixerResumeTest, APlayResumesAtTheStopPositionDuringOrAfterTheFade) {
+    const Frames tone = MonoTone(1000, kRate, 1.0);
+    posix_win32::Voice voice;
+    voice.memory = reinterpret_cast<const uint8_t*>(tone.data());
+    voice.frames = uint32_t(tone.size());
+    voice.frequency = kRate;
+    voice.looping = true;
+    posix_win32::Mixer mixer;
+    mixer.SetOutputFormat({kRate, 1, 16});
+    mixer.AddVoice(&voice);
+    posix_win32::PlayVoice(voice);
+    std::vector<int16_t> out(4533);
+    mixer.Render(out.data(), out.size()); // stopped off a period's boundary
+    size_t position = out.size();
+    for (size_t fadeHeard : {size_t(100), size_t(441)}) {
+        posix_win32::StopVoice(voice);
+        mixer.Render(out.data(), fadeHeard);
+        EXPECT_EQ(posix_win32::StateFrame(voice.state.load()), position);
+        posix_win32::PlayVoice(voice);
+        mixer.Render(out.data(), 441);
+        for (size_t i = 0; i < 441; ++i)
+            ASSERT_EQ(out[i], tone[position + i]) << "frame " << i << " after a fade of " << fadeHeard;
+        position += 441;
+    }
+    mixer.RemoveVoice(&voice);
 }
 
 // Played faster than the output rate, a tone above its Nyquist frequency is removed, not folded back, at any ratio
