@@ -191,6 +191,9 @@ HRESULT SecondaryBuffer::SetFrequency(DWORD frequency) {
 HRESULT SecondaryBuffer::Stop() {
     std::lock_guard lock(device.DeviceMixer().ControlMutex());
     StopVoice(voice);
+    // A block that began before the stop may still read the buffer; once it is over the memory is the host's, and
+    // the fade-out plays from the mixer's own copy.
+    device.DeviceMixer().WaitForRenderInProgress();
     return DS_OK;
 }
 

@@ -73,9 +73,8 @@ Samples Reference(const char* name, WORD channels) {
     // A WAVE codec's reference was made by sox beside the file, in the file's own channels.
     const std::string path = CorpusPath(name);
     const wave_bytes::Bytes raw = wave_bytes::ReadWholeFile(path.substr(0, path.rfind('.')) + ".ref");
-    Decode decode = {Samples(raw.size() / 2), channels};
-    memcpy(decode.pcm.data(), raw.data(), raw.size());
-    if (raw.empty()) decode = Mpg123Decode(path);
+    Decode decode = raw.empty() ? Mpg123Decode(path) : Decode{Samples(raw.size() / 2), channels};
+    if (!raw.empty()) memcpy(decode.pcm.data(), raw.data(), raw.size());
     if (decode.channels == channels) return decode.pcm;
     Samples stereo;
     for (int16_t sample : decode.pcm)

@@ -24,13 +24,30 @@ constexpr uint32_t kSlots = 8;
 
 } // namespace
 
-void* operator new(size_t size) {
+// Every form of new and delete, so that none is paired with another allocator's.
+namespace {
+void* CountedAllocate(size_t size) noexcept {
     if (onOutputThread) ++outputThreadAllocations;
-    if (void* block = malloc(size ? size : 1)) return block;
+    return malloc(size ? size : 1);
+}
+} // namespace
+
+void* operator new(size_t size) {
+    if (void* block = CountedAllocate(size)) return block;
     throw std::bad_alloc();
 }
+void* operator new[](size_t size) {
+    if (void* block = CountedAllocate(size)) return block;
+    throw std::bad_alloc();
+}
+void* operator new(size_t size, const std::nothrow_t&) noexcept { return CountedAllocate(size); }
+void* operator new[](size_t size, const std::nothrow_t&) noexcept { return CountedAllocate(size); }
 void operator delete(void* block) noexcept { free(block); }
+void operator delete[](void* block) noexcept { free(block); }
 void operator delete(void* block, size_t) noexcept { free(block); }
+void operator delete[](void* block, size_t) noexcept { free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { free(block); }
 
 class MixerStressTest : public ::testing::Test {
   protected:

@@ -6,6 +6,8 @@
 #include <chrono>
 #include <thread>
 
+#include <dsound.h>
+
 #include "dsound/mixer/sample_format.h"
 
 namespace posix_win32 {
@@ -22,16 +24,30 @@ constexpr uint32_t kRampMs = 6;
 
 uint64_t StepFor(uint32_t sourceRate, uint32_t outputRate) { return (uint64_t(sourceRate) << 32) / outputRate; }
 
+uint32_t RampFramesAt(uint32_t rate) { return std::max<uint32_t>(1, rate * kRampMs / 1000); }
+
+// A fade-out reads its ramp's frames at the highest rate a buffer plays at, and what the kernel reads past them.
+size_t TailFrames(uint32_t outputRate) {
+    const uint64_t fastest = (uint64_t(DSBFREQUENCY_MAX) + outputRate - 1) / outputRate;
+    return size_t((RampFramesAt(outputRate) + 1) * fastest) + kTapsAfter;
+}
+
 } // namespace
 
 Mixer::Mixer() {
+    sourceLeft.resize(kTapsBefore + kSourceCapacity + kTapsAfter);
+    sourceRight.resize(sourceLeft.size());
     auto table = std::make_unique<VoiceTable>();
     table->capacity = kFirstCapacity;
     table->slots = std::make_unique<std::atomic<Voice*>[]>(kFirstCapacity);
     voices.store(table.release());
-    sourceLeft.resize(kTapsBefore + kSourceCapacity + kTapsAfter);
-    sourceRight.resize(sourceLeft.size());
-    SetOutputFormat(outputFormat);
+    // A constructor that throws runs no destructor: the table goes with it.
+    try {
+        SetOutputFormat(outputFormat);
+    } catch (...) {
+        delete voices.load();
+        throw;
+    }
 }
 
 Mixer::~Mixer() { delete voices.load(); }
@@ -47,6 +63,8 @@ void Mixer::WaitForRenderInProgress() const {
 
 void Mixer::AddVoice(Voice* voice) {
     PrepareResampler(StepFor(voice->frequency.load(), outputFormat.rate));
+    for (std::vector<int16_t>& tail : voice->mix.tail)
+        tail.assign(TailFrames(outputFormat.rate), 0);
     VoiceTable* table = voices.load();
     for (size_t i = 0; i < table->capacity; ++i) {
         if (table->slots[i].load() == nullptr) {
@@ -87,7 +105,7 @@ void Mixer::SetOutputFormat(const PcmFormat& format) {
     voiceRight.swap(oneRight);
     outputFormat = format;
     blockFrames = format.BlockFrames();
-    rampFrames = std::max<uint32_t>(1, format.rate * kRampMs / 1000);
+    rampFrames = RampFramesAt(format.rate);
 }
 
 void Mixer::SetMasterGains(float volume, float leftPan, float rightPan) {
@@ -231,7 +249,16 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
         }
     }
     if (mix.fading && mix.rampFrames == 0) EndFade(voice);
+    if (mix.playing && !mix.fading) CaptureTail(voice, step);
     PublishPosition(voice);
+}
+
+void Mixer::CaptureTail(Voice& voice, uint64_t step) {
+    VoiceMix& mix = voice.mix;
+    const size_t after = mix.resampler.step == step ? mix.resampler.after : ChooseResampler(step).after;
+    const size_t frames = std::min<size_t>(mix.tail[0].size(), ((uint64_t(rampFrames) + 1) * step >> 32) + 1 + after);
+    ReadFrames(voice, mix.frame, frames, mix.tail[0].data(), mix.tail[1].data());
+    mix.tailFrom = mix.frame;
 }
 
 void Mixer::AddChunk(Voice& voice, uint64_t step, size_t at, size_t count) {
@@ -247,7 +274,7 @@ void Mixer::AddChunk(Voice& voice, uint64_t step, size_t at, size_t count) {
     // Chosen again only when the step changes, or while the kernel it needs is still being made.
     if (mix.resampler.step != step || !mix.resampler.kernel) mix.resampler = ChooseResampler(step);
     const ResamplerChoice& reach = mix.resampler;
-    if (mix.historyFrames < reach.before) ReloadHistory(voice, reach.before);
+    if (mix.historyFrames < reach.before) SilenceOlderHistory(voice, reach.before);
     const size_t sourceFrames = ((mix.fraction + (count - 1) * step) >> 32) + 1 + reach.after;
     GatherSource(voice, sourceFrames, reach.before);
 
@@ -315,7 +342,8 @@ void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered, size_t before
     VoiceMix& mix = voice.mix;
     uint64_t advance = total >> 32;
     mix.fraction = static_cast<uint32_t>(total);
-    voice.playedFrames.fetch_add(advance, std::memory_order_relaxed);
+    // Only this thread writes it: a plain store, no locked add.
+    voice.playedFrames.store(voice.playedFrames.load(std::memory_order_relaxed) + advance, std::memory_order_relaxed);
     if (advance == 0) return;
     uint64_t next = mix.frame + advance;
     if (voice.looping.load(std::memory_order_relaxed)) next %= voice.frames;
@@ -333,28 +361,13 @@ void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered, size_t before
     mix.historyFrames = before;
 }
 
-void Mixer::ReloadHistory(Voice& voice, size_t count) {
+// Behind the play cursor the host may be writing already (a stream's refill does): what the history lacks there
+// counts as silence, as before the start of a sound, and is never read from the buffer.
+void Mixer::SilenceOlderHistory(Voice& voice, size_t count) {
     VoiceMix& mix = voice.mix;
-    // Before the start of a one-shot buffer there is silence; a looping one goes on from its end.
-    int16_t* left = mix.history[0] + kTapsBefore - count;
-    int16_t* right = mix.history[1] + kTapsBefore - count;
-    size_t written = 0;
-    int64_t first = int64_t(mix.frame) - int64_t(count);
-    if (!voice.looping.load(std::memory_order_relaxed) && first < 0) {
-        written = size_t(-first);
-        std::fill_n(left, written, int16_t(0));
-        std::fill_n(right, written, int16_t(0));
-        first = 0;
-    }
-    while (first < 0)
-        first += voice.frames;
-    uint32_t frame = uint32_t(first);
-    while (written < count) {
-        size_t run = std::min<size_t>(count - written, voice.frames - frame);
-        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + written, right + written);
-        written += run;
-        frame = 0;
-    }
+    const size_t from = kTapsBefore - count, to = kTapsBefore - mix.historyFrames;
+    std::fill(mix.history[0] + from, mix.history[0] + to, int16_t(0));
+    std::fill(mix.history[1] + from, mix.history[1] + to, int16_t(0));
     mix.historyFrames = count;
 }
 
@@ -391,29 +404,41 @@ void Mixer::PublishPosition(Voice& voice) {
     if (voice.state.compare_exchange_strong(expected, wanted, std::memory_order_acq_rel)) mix.applied = wanted;
 }
 
+void Mixer::ReadFrames(const Voice& voice, uint32_t frame, size_t count, int16_t* left, int16_t* right) {
+    size_t written = 0;
+    const bool looping = voice.looping.load(std::memory_order_relaxed);
+    while (written < count) {
+        size_t run = std::min<size_t>(count - written, voice.frames - frame);
+        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + written, right + written);
+        written += run;
+        frame += static_cast<uint32_t>(run);
+        if (frame < voice.frames) continue;
+        if (!looping) {
+            std::fill(left + written, left + count, int16_t(0));
+            std::fill(right + written, right + count, int16_t(0));
+            return;
+        }
+        frame = 0;
+    }
+}
+
 void Mixer::GatherSource(const Voice& voice, size_t count, size_t before) {
     int16_t* left = sourceLeft.data();
     int16_t* right = sourceRight.data();
     const VoiceMix& mix = voice.mix;
     std::copy_n(mix.history[0] + kTapsBefore - before, before, left + kTapsBefore - before);
     if (voice.channels == 2) std::copy_n(mix.history[1] + kTapsBefore - before, before, right + kTapsBefore - before);
-    size_t written = 0;
-    uint32_t frame = mix.frame;
-    const bool looping = voice.looping.load(std::memory_order_relaxed);
-    while (written < count) {
-        size_t run = std::min<size_t>(count - written, voice.frames - frame);
-        ReadPcmFrames(voice.memory, voice.bits, voice.channels, frame, run, left + kTapsBefore + written,
-                      right + kTapsBefore + written);
-        written += run;
-        frame += static_cast<uint32_t>(run);
-        if (frame < voice.frames) continue;
-        if (!looping) {
-            // Past the end of a one-shot buffer there is silence.
-            std::fill(left + kTapsBefore + written, left + kTapsBefore + count, int16_t(0));
-            std::fill(right + kTapsBefore + written, right + kTapsBefore + count, int16_t(0));
-            return;
-        }
-        frame = 0;
+    if (!mix.fading) {
+        ReadFrames(voice, mix.frame, count, left + kTapsBefore, right + kTapsBefore);
+        return;
+    }
+    // What the tail does not hold counts as silence: a fade that outruns it ends the sound a little early.
+    const size_t from = (size_t(mix.frame) + voice.frames - mix.tailFrom) % voice.frames;
+    const size_t held = from < mix.tail[0].size() ? std::min(count, mix.tail[0].size() - from) : 0;
+    for (int channel = 0; channel < 2; ++channel) {
+        int16_t* out = (channel ? right : left) + kTapsBefore;
+        std::copy_n(mix.tail[channel].data() + from, held, out);
+        std::fill(out + held, out + count, int16_t(0));
     }
 }
 

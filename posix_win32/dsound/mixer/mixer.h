@@ -27,6 +27,10 @@ class Mixer {
     // Serialises the host's calls on the device and its buffers among themselves; the mix never takes it.
     std::mutex& ControlMutex() { return controlMutex; }
 
+    // Returns once no render that began before the call is still running: after a stop, the buffer's memory is
+    // the host's again.
+    void WaitForRenderInProgress() const;
+
     // The callers below hold ControlMutex. A voice removed is no longer read once RemoveVoice returns.
     void AddVoice(Voice* voice);
     void RemoveVoice(Voice* voice);
@@ -48,8 +52,6 @@ class Mixer {
         std::unique_ptr<std::atomic<Voice*>[]> slots; // null where no voice is
     };
 
-    // Returns once no render that began before the call is still running.
-    void WaitForRenderInProgress() const;
     void MixBlock(size_t frames);
     void MixVoice(Voice& voice, size_t frames);
     // Takes what the host asked since the last block: a start, a stop, a new position.
@@ -59,15 +61,21 @@ class Mixer {
     void AddChunk(Voice& voice, uint64_t step, size_t at, size_t count);
     void AdvanceSilently(Voice& voice, size_t frames, uint64_t step);
     // Moves the voice `total` (32.32 frames) on. With `gathered` frames of its source in the scratch, the new
-    // history comes from there; otherwise it is read again from the buffer.
+    // history comes from there; otherwise it is lost, and counts as silence.
     void Advance(Voice& voice, uint64_t total, size_t gathered, size_t before);
     void Finish(Voice& voice);
     void EndFade(Voice& voice);
     void PublishPosition(Voice& voice);
-    // Converts `count` frames from the voice's position on into the source scratch, behind `before` history frames.
+    // Frames from `frame` on of the voice's buffer, as 16-bit planar samples: around the end of a looping buffer
+    // from its start again, past the end of a one-shot one silence.
+    static void ReadFrames(const Voice& voice, uint32_t frame, size_t count, int16_t* left, int16_t* right);
+    // Keeps what a fade-out from the voice's position would play.
+    void CaptureTail(Voice& voice, uint64_t step);
+    // Converts `count` frames from the voice's position on into the source scratch, behind `before` history frames;
+    // while it fades out, from its tail.
     void GatherSource(const Voice& voice, size_t count, size_t before);
-    // Reads `count` frames behind the voice's position from its buffer into its history.
-    static void ReloadHistory(Voice& voice, size_t count);
+    // Makes `count` frames of history whole, with silence where it holds less.
+    static void SilenceOlderHistory(Voice& voice, size_t count);
 
     std::mutex controlMutex;
     PcmFormat outputFormat;

@@ -5,6 +5,7 @@
 #include <stdint.h>
 
 #include <atomic>
+#include <vector>
 
 #include "dsound/mixer/resampler.h"
 
@@ -36,6 +37,10 @@ struct VoiceMix {
     // The frames before `frame`, per channel and oldest first, kept so that the host may rewrite everything behind
     // the play cursor while the resampler still reads it.
     int16_t history[2][kResamplerFramesBefore] = {};
+    // The sound after `frame`, copied at the end of each block: a stop's fade-out plays it, since the host may write
+    // the buffer as soon as its Stop has returned. Sized by the mixer when it takes the voice.
+    std::vector<int16_t> tail[2];
+    uint32_t tailFrom = 0; // the frame tail[.][0] holds
     // Where a stop left the voice, taken up again once its fade-out has played, or at a start before that.
     uint32_t stopFrame = 0;
     uint32_t stopFraction = 0;
