@@ -34,7 +34,8 @@ struct Timer {
     DWORD_PTR user;
 };
 
-// Never destroyed (see Immortal): its thread runs until the process ends.
+// Never destroyed (see Immortal): a host that quits without a release leaves its thread running to the end. The
+// last end-period call (a release) ends the thread once no timer is left.
 class TimerService {
   public:
     UINT Start(UINT delay, LPTIMECALLBACK callback, DWORD_PTR user, bool periodic) {
@@ -54,6 +55,18 @@ class TimerService {
         if (std::this_thread::get_id() != thread.get_id()) callbackDone.wait(lock, [&] { return runningId != id; });
         wake.notify_all();
         return TIMERR_NOERROR;
+    }
+
+    // Ends the thread when no timer is left, unless called from it; the next timer starts it again.
+    void StopIfIdle() {
+        std::unique_lock lock(mutex);
+        if (!timers.empty() || !thread.joinable() || std::this_thread::get_id() == thread.get_id()) return;
+        stopping = true;
+        wake.notify_all();
+        lock.unlock();
+        thread.join();
+        lock.lock();
+        stopping = false;
     }
 
     DWORD Now() {
@@ -77,12 +90,13 @@ class TimerService {
 
   private:
     std::mutex mutex;
-    std::condition_variable wake;         // the timer thread: timers changed or the clock moved
+    std::condition_variable wake;         // the timer thread: timers changed, the clock moved, or stopping
     std::condition_variable callbackDone; // killers and the manual clock: a callback returned or none is due
     std::map<UINT, Timer> timers;
     std::thread thread;
     UINT nextId = 1;
     UINT runningId = 0;
+    bool stopping = false;
     bool manualClock = false;
     uint64_t manualNow = 0;
 
@@ -108,7 +122,7 @@ class TimerService {
     void Run() {
         RaisePriority();
         std::unique_lock lock(mutex);
-        for (;;) {
+        while (!stopping) {
             if (timers.empty()) {
                 callbackDone.notify_all();
                 wake.wait(lock);
@@ -164,12 +178,18 @@ extern "C" MMRESULT WINAPI timeGetDevCaps(LPTIMECAPS caps, UINT size) {
     return TIMERR_NOERROR;
 }
 
-// The timer thread always runs at the finest resolution; the calls only check their argument, as winmm does.
+// The timer thread always runs at the finest resolution; the calls check their argument, as winmm does.
 extern "C" MMRESULT WINAPI timeBeginPeriod(UINT period) {
     return period < kPeriodMin || period > kPeriodMax ? TIMERR_NOCANDO : TIMERR_NOERROR;
 }
 extern "C" MMRESULT WINAPI timeEndPeriod(UINT period) {
-    return period < kPeriodMin || period > kPeriodMax ? TIMERR_NOCANDO : TIMERR_NOERROR;
+    if (period < kPeriodMin || period > kPeriodMax) return TIMERR_NOCANDO;
+    // The library's release ends its period: with no timer left, the thread goes too, so a host that releases
+    // leaves none running behind it.
+    return posix_win32::AnswerOr<MMRESULT>(TIMERR_NOERROR, [] {
+        Timers().StopIfIdle();
+        return TIMERR_NOERROR;
+    });
 }
 
 extern "C" MMRESULT WINAPI timeSetEvent(UINT delay, UINT, LPTIMECALLBACK callback, DWORD_PTR user, UINT flags) {
