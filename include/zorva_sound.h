@@ -1,6 +1,21 @@
 /* ZORVA_Sound: sound output for game hosts, driven by numbered slots.
  * Usable from C and C++ without <windows.h>. Every function answers its failure value (in the comment)
- * when it cannot act; none reports anything else. */
+ * when it cannot act; none reports anything else.
+ *
+ * Units and ranges, as the sound device takes them (values are passed to it unchanged):
+ *   slot          0 to slotCount - 1 (ZRVA_Init's); any other number answers the failure value
+ *   volume        hundredths of a decibel of attenuation, -10000 (silence) to 0 (as recorded); the master volume
+ *                 (ZRVA_SetDirectSoundVol) likewise
+ *   pan           hundredths of a decibel taken off the far side, -10000 (left only) to 10000 (right only), 0 centre
+ *   frequency     the sound's playback rate in Hz, 100 to 200000; 0 restores the sound's own rate
+ *   streamMs      a stream's buffer in milliseconds, 50 or more (0 opens a static sound)
+ *   loopOffset    where a looping stream starts again, in bytes from the start of its audio data
+ *   milliseconds  positions and lengths of static sounds (ZRVA_GetTimePos, ZRVA_SetTimePos, ZRVA_GetWaveTime)
+ *
+ * The library lock: every function that works on a slot or the master volume takes it for its whole length, after
+ * the slot number has been checked; ZRVA_Init creates it and ZRVA_Release destroys it, so no other call may run
+ * beside those two. ZRVA_GetVersion and ZRVA_GetFunction take no lock. A stream's refill runs on the timer's thread
+ * and never takes it. */
 #ifndef ZORVA_SOUND_H
 #define ZORVA_SOUND_H
 
