@@ -11,7 +11,7 @@ if ! "$root/scripts/install-packages.sh" play >"$log" 2>&1; then
     exit 1
 fi
 rm -f "$log"
-cmake -S "$root" -B "$root/build/play" -DCMAKE_BUILD_TYPE=Release -DZORVA_BUILD_TESTS=OFF -DZORVA_WARNINGS_AS_ERRORS=OFF >/dev/null
+cmake -S "$root" -B "$root/build/play" -DCMAKE_BUILD_TYPE=Release -DZORVA_BUILD_TESTS=OFF >/dev/null
 cmake --build "$root/build/play" --target zorva-play -j 2 >/dev/null
 (($# > 0)) || set -- "$root/samples/tone.wav"
 exec "$root/build/play/tools/zorva-play/zorva-play" "$@"

@@ -51,4 +51,26 @@ HRESULT BufferControls::SetPan(LONG newPan) {
 
 HRESULT BufferControls::Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) { return DSERR_ALREADYINITIALIZED; }
 
+HRESULT BufferControls::AnswerCaps(LPDSBCAPS caps, DWORD bufferBytes) const {
+    if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
+    // A buffer that named no location is mixed in software; one that asked for hardware keeps saying so.
+    caps->dwFlags = flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE) ? flags : flags | DSBCAPS_LOCSOFTWARE;
+    caps->dwBufferBytes = bufferBytes;
+    caps->dwUnlockTransferRate = 0;
+    caps->dwPlayCpuOverhead = 0;
+    return DS_OK;
+}
+
+HRESULT BufferControls::AnswerFormat(const WAVEFORMATEX& format, LPWAVEFORMATEX out, DWORD sizeAllocated,
+                                     LPDWORD sizeWritten) {
+    if (!out && !sizeWritten) return DSERR_INVALIDPARAM;
+    if (out) {
+        if (sizeAllocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
+        *out = format;
+        out->cbSize = 0;
+    }
+    if (sizeWritten) *sizeWritten = sizeof(WAVEFORMATEX);
+    return DS_OK;
+}
+
 } // namespace posix_win32

@@ -22,6 +22,10 @@ class BufferControls : public IDirectSoundBuffer {
     virtual ~BufferControls() = default;
     // Hands `volume` and `pan` to the mixer; called with its control mutex held.
     virtual void ApplyGains() = 0;
+    // GetCaps and GetFormat of either kind of buffer, given its size and its format.
+    HRESULT AnswerCaps(LPDSBCAPS caps, DWORD bufferBytes) const;
+    static HRESULT AnswerFormat(const WAVEFORMATEX& format, LPWAVEFORMATEX out, DWORD sizeAllocated,
+                                LPDWORD sizeWritten);
 
     DirectSoundDevice& device;
     const DWORD flags;

@@ -36,13 +36,8 @@ DWORD PrimaryBuffer::BufferBytes() const {
 }
 
 HRESULT PrimaryBuffer::GetCaps(LPDSBCAPS caps) {
-    if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
     std::lock_guard lock(device.DeviceMixer().ControlMutex());
-    caps->dwFlags = flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE) ? flags : flags | DSBCAPS_LOCSOFTWARE;
-    caps->dwBufferBytes = BufferBytes();
-    caps->dwUnlockTransferRate = 0;
-    caps->dwPlayCpuOverhead = 0;
-    return DS_OK;
+    return AnswerCaps(caps, BufferBytes());
 }
 
 HRESULT PrimaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) {
@@ -56,14 +51,8 @@ HRESULT PrimaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCurso
 }
 
 HRESULT PrimaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDWORD sizeWritten) {
-    if (!out && !sizeWritten) return DSERR_INVALIDPARAM;
-    if (out) {
-        if (sizeAllocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
-        std::lock_guard lock(device.DeviceMixer().ControlMutex());
-        *out = WaveFormatOf(device.DeviceMixer().OutputFormat());
-    }
-    if (sizeWritten) *sizeWritten = sizeof(WAVEFORMATEX);
-    return DS_OK;
+    std::lock_guard lock(device.DeviceMixer().ControlMutex());
+    return AnswerFormat(WaveFormatOf(device.DeviceMixer().OutputFormat()), out, sizeAllocated, sizeWritten);
 }
 
 HRESULT PrimaryBuffer::GetFrequency(LPDWORD out) {

@@ -46,15 +46,7 @@ ULONG SecondaryBuffer::Release() {
     return count;
 }
 
-HRESULT SecondaryBuffer::GetCaps(LPDSBCAPS caps) {
-    if (!caps || caps->dwSize != sizeof(DSBCAPS)) return DSERR_INVALIDPARAM;
-    // A buffer that named no location is mixed in software; one that asked for hardware keeps saying so.
-    caps->dwFlags = flags & (DSBCAPS_LOCHARDWARE | DSBCAPS_LOCSOFTWARE) ? flags : flags | DSBCAPS_LOCSOFTWARE;
-    caps->dwBufferBytes = bufferBytes;
-    caps->dwUnlockTransferRate = 0;
-    caps->dwPlayCpuOverhead = 0;
-    return DS_OK;
-}
+HRESULT SecondaryBuffer::GetCaps(LPDSBCAPS caps) { return AnswerCaps(caps, bufferBytes); }
 
 HRESULT SecondaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCursor) {
     Mixer& mixer = device.DeviceMixer();
@@ -69,14 +61,7 @@ HRESULT SecondaryBuffer::GetCurrentPosition(LPDWORD playCursor, LPDWORD writeCur
 }
 
 HRESULT SecondaryBuffer::GetFormat(LPWAVEFORMATEX out, DWORD sizeAllocated, LPDWORD sizeWritten) {
-    if (!out && !sizeWritten) return DSERR_INVALIDPARAM;
-    if (out) {
-        if (sizeAllocated < sizeof(WAVEFORMATEX)) return DSERR_INVALIDPARAM;
-        *out = format;
-        out->cbSize = 0;
-    }
-    if (sizeWritten) *sizeWritten = sizeof(WAVEFORMATEX);
-    return DS_OK;
+    return AnswerFormat(format, out, sizeAllocated, sizeWritten);
 }
 
 HRESULT SecondaryBuffer::GetFrequency(LPDWORD out) {
