@@ -6,6 +6,8 @@
 # tests/fuzz/regressions/<target>/ together with its fix.
 set -eu
 cd "$(dirname "$0")/.."
+# The presets leave the job count to the caller: every core here.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 seconds=${1:-60}
 targets="wave_fuzzer decode_stream_fuzzer"
 

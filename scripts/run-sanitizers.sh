@@ -10,6 +10,8 @@
 # tests rely on; nothing is suppressed.
 set -eu
 cd "$(dirname "$0")/.."
+# The presets leave the job count to the caller: every core here.
+export CMAKE_BUILD_PARALLEL_LEVEL=${CMAKE_BUILD_PARALLEL_LEVEL:-$(nproc)}
 
 step() { printf '\n=== %s\n' "$*"; }
 
