@@ -204,7 +204,7 @@ int CheckAudioExpectations(Runner* runner, const char* capturePath) {
     int failed = 0;
     for (int i = 0; i < runner->expectationCount; ++i) {
         const ScriptLine* line = &runner->expectations[i];
-        char text[512];
+        char text[kLineLength];
         size_t used = 0;
         for (int t = 0; t < line->count; ++t)
             used += (size_t)snprintf(text + used, sizeof text - used, "%s%s", t ? " " : "", line->tokens[t]);

@@ -116,7 +116,7 @@ int RunLibraryCall(Runner* runner, const ScriptLine* script) {
         return 1;
     }
 
-    char text[512];
+    char text[kLineLength];
     size_t used = 0;
     for (int i = 0; i <= info->argumentCount; ++i)
         used += (size_t)snprintf(text + used, sizeof text - used, "%s%s", i ? " " : "", line->tokens[i]);

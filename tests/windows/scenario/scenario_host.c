@@ -82,12 +82,15 @@ const void* LoadMemoryImage(Runner* runner, const char* path) {
     return image;
 }
 
-/* Splits a line into words, dropping a '#' comment; answers the word count. */
+/* Splits a line into words, dropping a '#' comment; answers the word count, or -1 for a line with more words than
+ * a line holds or a word longer than a word may be, which is the script's fault and fails the run. */
 static int Tokenize(char* text, ScriptLine* line) {
     text[strcspn(text, "#")] = '\0';
     line->count = 0;
-    for (char* word = strtok(text, " \t\r"); word && line->count < kMaxTokens; word = strtok(NULL, " \t\r"))
+    for (char* word = strtok(text, " \t\r"); word; word = strtok(NULL, " \t\r")) {
+        if (line->count == kMaxTokens || strlen(word) >= kTokenLength) return -1;
         snprintf(line->tokens[line->count++], kTokenLength, "%s", word);
+    }
     return line->count;
 }
 
@@ -140,7 +143,13 @@ int main(int argc, char** argv) {
     for (char *text = script, *end; text; text = end ? end + 1 : NULL) {
         if ((end = strchr(text, '\n')) != NULL) *end = '\0';
         ++line.number;
-        if (Tokenize(text, &line) > 0) RunLine(&runner, &line);
+        const int words = Tokenize(text, &line);
+        if (words < 0) {
+            ReportFailure(&runner, &line, "more than %d words, or a word of %d characters or more", kMaxTokens,
+                          kTokenLength);
+        } else if (words > 0) {
+            RunLine(&runner, &line);
+        }
     }
     runner.failures += FinishCapture();
     /* Under Wine a path from the root is one on drive Z:, the Linux file system. */

@@ -10,6 +10,8 @@
 #include "zorva_sound.h"
 
 enum { kMaxTokens = 16, kMaxMarks = 64, kMaxImages = 8, kMaxExpectations = 64, kTokenLength = 64 };
+/* A line's words joined by spaces, with a call's result or an expectation's verdict after them, always fit. */
+enum { kLineLength = kMaxTokens * kTokenLength + 32 };
 
 typedef struct ScriptLine {
     int number;
