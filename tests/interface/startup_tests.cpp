@@ -3,6 +3,8 @@
 #include <future>
 #include <thread>
 
+#include <mmsystem.h>
+
 #include "device/startup_messages.h"
 #include "interface/library_lock.h"
 #include "support/render_session.h"
@@ -12,6 +14,16 @@ using StartupTest = RenderSession;
 namespace {
 
 HRESULT WINAPI AlreadyInitialised(LPVOID) { return S_FALSE; }
+
+std::vector<std::string> periodCalls;
+MMRESULT WINAPI RecordBeginPeriod(UINT period) {
+    periodCalls.push_back("begin " + std::to_string(period));
+    return TIMERR_NOERROR;
+}
+MMRESULT WINAPI RecordEndPeriod(UINT period) {
+    periodCalls.push_back("end " + std::to_string(period));
+    return TIMERR_NOERROR;
+}
 HRESULT WINAPI RefusingInitialise(LPVOID) { return E_OUTOFMEMORY; }
 
 struct StartupFailure {
@@ -101,4 +113,16 @@ TEST_F(StartupTest, SecondInitWaitsForACallThatHoldsTheLock) {
     release.set_value();
     holder.join();
     EXPECT_EQ(restart.get(), 1u);
+}
+
+// The timer runs at the finest period the system offers (here 1 ms) from start-up to the release, which ends that
+// same period once: a period left begun keeps the whole system's timer fast.
+TEST_F(StartupTest, TheFinestTimerPeriodIsBegunAtStartAndEndedAtRelease) {
+    periodCalls.clear();
+    posix_win32::ReplaceEntryPoint("winmm.dll", "timeBeginPeriod", &RecordBeginPeriod);
+    posix_win32::ReplaceEntryPoint("winmm.dll", "timeEndPeriod", &RecordEndPeriod);
+    ASSERT_EQ(Start(), 1u);
+    EXPECT_EQ(periodCalls, std::vector<std::string>{"begin 1"});
+    ZRVA_Release();
+    EXPECT_EQ(periodCalls, (std::vector<std::string>{"begin 1", "end 1"}));
 }

@@ -52,11 +52,12 @@ TEST_F(StreamHandshakeTest, StopPauseAndCloseKillTheTimerAndItsRefillTouchesNoth
     }
 }
 
-// The refill that finds the data ended stops the buffer and kills its own timer; a Stop or Play arriving meanwhile
-// must wait for it rather than act on a slot half way through that.
-TEST_F(StreamHandshakeTest, StopAndPlayWaitForTheRefillThatEndsTheSound) {
+// The refill that finds the data ended stops the buffer and kills its own timer; a Stop, a Play or the release
+// arriving meanwhile must wait for it rather than act on a slot half way through that (the release closes the slots
+// before their events, so its close waits like any other).
+TEST_F(StreamHandshakeTest, StopPlayAndReleaseWaitForTheRefillThatEndsTheSound) {
     ASSERT_EQ(Start(), 1u);
-    for (auto hostCall : {+[] { ZRVA_Stop(0); }, +[] { ZRVA_Play(0, 1, 0); }}) {
+    for (auto hostCall : {+[] { ZRVA_Stop(0); }, +[] { ZRVA_Play(0, 1, 0); }, +[] { ZRVA_Release(); }}) {
         OpenStream(0, Ramp(100), 100); // shorter than a half: the prefill already ends the data
         ASSERT_EQ(ZRVA_Play(0, 0, 0), 1u);
         ASSERT_TRUE(soundDevice.slots[0].endOfData);
@@ -108,4 +109,15 @@ TEST_F(StreamHandshakeTest, PlayAnswersZeroOnlyForTheFourRefusalsAndSettersOneWh
         EXPECT_EQ(ZRVA_Play(0, 1, 0), 1u);
         ZRVA_CloseAll();
     }
+}
+
+// A buffer of an odd length in milliseconds (55 ms of 16-bit stereo is 9,702 bytes) is cut to halves of whole
+// frames, so the stream plays every frame in order across every seam between the halves.
+TEST_F(StreamHandshakeTest, AnOddLengthBufferPlaysEveryFrameInOrder) {
+    ASSERT_EQ(Start(), 1u);
+    const Frames ramp = Ramp(8000);
+    OpenStream(0, ramp, 55);
+    ASSERT_EQ(ZRVA_Play(0, 0, 0), 1u);
+    const Frames heard = Ticks(19);
+    EXPECT_TRUE(std::equal(ramp.begin(), ramp.end(), heard.begin()));
 }
