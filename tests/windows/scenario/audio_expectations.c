@@ -1,14 +1,5 @@
-/* Audio expectations: what the capture must show, at times given on the host's clock relative to a mark.
- *
- *   expect sound MARK START END [HZ]   sound begins at START and lasts until END (each within the onset tolerance),
- *                                      with a steady tone of HZ (within 1%) in its middle, on the left channel
- *   expect silence MARK START END      nothing above -45 dBFS between START and END, less the tolerance at both ends
- *   expect gain MARK S1 E1 CH1 MARK S2 E2 CH2 DB
- *                                      the level of channel CH2 (L, R or LR) over [S2, E2] is DB above that of CH1
- *                                      over [S1, E1], within 1 dB
- *   expect seams MARK START END PERIOD a steady tone on the left channel with no silence over 1 ms and its phase
- *                                      jumping only every PERIOD ms (within 1 ms; 0: never), as a loop's seams do,
- *                                      but for one dropout of the output
+/* Audio expectations: what the capture must show, at times given on the host's clock relative to a mark; their
+ * forms are in the scripts' grammar (tests/windows/scripts/README.md).
  *
  * The host's clock and the capture's timeline differ by the output's latency and by when the recording began; the
  * onsets of the reference beeps, played at known moments right after start-up, measure that offset once a run. */

@@ -1,6 +1,6 @@
-/* The interface calls a script can make, each echoed into the transcript with its result. A result line carries the
- * value itself, or the expected range when the value depends on timing and fell inside it, so the transcripts of two
- * platforms compare equal exactly when every call answered alike. */
+/* The interface calls a script can make (tests/windows/scripts/README.md), each echoed into the transcript with its
+ * result. A result line carries the value itself, or the expected range when the value depends on timing and fell
+ * inside it, so the transcripts of two platforms compare equal exactly when every call answered alike. */
 #include <inttypes.h>
 #include <stdio.h>
 #include <stdlib.h>

@@ -82,8 +82,9 @@ const void* LoadMemoryImage(Runner* runner, const char* path) {
     return image;
 }
 
-/* Splits a line into words, dropping a '#' comment; answers the word count, or -1 for a line with more words than
- * a line holds or a word longer than a word may be, which is the script's fault and fails the run. */
+/* The scripts' grammar is tests/windows/scripts/README.md. Splits a line into words, dropping a '#' comment; answers
+ * the word count, or -1 for a line with more words than a line holds or a word longer than a word may be, which is the
+ * script's fault and fails the run. */
 static int Tokenize(char* text, ScriptLine* line) {
     text[strcspn(text, "#")] = '\0';
     line->count = 0;
