@@ -7,7 +7,6 @@ set(zorva_scenario_host_sources
   ${zorva_scenario_dir}/audio_expectations.c
   ${zorva_scenario_dir}/capture_features.c)
 set(zorva_scenario_scripts_dir ${zorva_scenario_dir}/../scripts)
-set(zorva_scenario_transcripts_dir ${zorva_scenario_dir}/../../differential/transcripts)
 
 # zorva_add_scenario_tests(prefix host path-prefix capture-dir out-list [RECORDER command...]): one test per script,
 # run in a folder that holds the sounds the scripts open; each test's capture file is kept as the test property
@@ -16,7 +15,7 @@ set(zorva_scenario_transcripts_dir ${zorva_scenario_dir}/../../differential/tran
 function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
   cmake_parse_arguments(PARSE_ARGV 5 option "" "" RECORDER)
   set(data_dir ${CMAKE_CURRENT_BINARY_DIR}/scenario-data)
-  file(MAKE_DIRECTORY ${data_dir} ${capture_dir} ${CMAKE_CURRENT_BINARY_DIR}/transcripts)
+  file(MAKE_DIRECTORY ${data_dir} ${capture_dir})
   file(GLOB fixtures ${PROJECT_SOURCE_DIR}/tests/fixtures/*.wav)
   foreach(sound ${PROJECT_SOURCE_DIR}/samples/tone.wav ${PROJECT_SOURCE_DIR}/tests/fixtures/mp3_cbr128_44k_stereo_tagged.mp3
                 ${PROJECT_SOURCE_DIR}/tests/fixtures/sine441_tagged.mp3 ${fixtures})
@@ -51,8 +50,7 @@ function(zorva_add_scenario_tests prefix host path_prefix capture_dir out_list)
   set(tests)
   foreach(script IN LISTS scripts)
     get_filename_component(name ${script} NAME_WE)
-    set(arguments ${path_prefix}${script} ${path_prefix}${CMAKE_CURRENT_BINARY_DIR}/transcripts/${name}.txt
-                  ${path_prefix}${zorva_scenario_transcripts_dir}/${name}.txt)
+    set(arguments ${path_prefix}${script})
     set(command ${host})
     if(option_RECORDER)
       set(command ${option_RECORDER} ${capture_dir}/${name}.raw ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${host}>)

@@ -40,7 +40,7 @@ void PlayReferenceTone(Runner* runner, const ScriptLine* line) {
     runner->api.Close(slot);
     char text[128];
     snprintf(text, sizeof text, "reference %u: open %u, %d of %d beeps played", slot, opened, played, kReferenceBeeps);
-    AppendTranscript(runner, text);
+    LogLine(text);
     if (opened != 1 || played != kReferenceBeeps) ReportFailure(runner, line, "the reference tone did not play");
 }
 
@@ -201,7 +201,7 @@ int CheckAudioExpectations(Runner* runner, const char* capturePath) {
             used += (size_t)snprintf(text + used, sizeof text - used, "%s%s", t ? " " : "", line->tokens[t]);
         int ok = CheckExpectation(&timeline, line);
         snprintf(text + used, sizeof text - used, ": %s", ok ? "ok" : "FAILED");
-        AppendTranscript(runner, text);
+        LogLine(text);
         failed += !ok;
     }
     free(capture.samples);

@@ -1,5 +1,5 @@
-/* The state of one scenario run: the library's entry table, the marks the script set on the host's clock, the
- * transcript of every call with its result, and the audio expectations checked once the capture is complete; and
+/* The state of one scenario run: the library's entry table, the marks the script set on the host's clock, and the
+ * audio expectations checked once the capture is complete; and
  * what the host needs from the system it runs on, one implementation per platform (host_platform_*): the DLL
  * through its import library, or the library linked directly on a driven clock. */
 #ifndef SCENARIO_RUNNER_H
@@ -33,8 +33,6 @@ typedef struct Runner {
     int imageCount;
     ScriptLine expectations[kMaxExpectations];
     int expectationCount;
-    char transcript[1 << 16];
-    size_t transcriptLength;
     int failures;
 } Runner;
 
@@ -43,13 +41,13 @@ void LoadSoundApi(ZRVA_FunctionTable* api);
 /* Milliseconds on a monotonic clock, with sub-millisecond resolution. */
 double NowMilliseconds(void);
 void SleepMilliseconds(double milliseconds);
-/* The platform's name as transcripts and messages show it ("windows" or "portable"). */
+/* The platform's name as the scripts' overrides and the messages name it ("windows" or "portable"). */
 const char* PlatformName(void);
 /* Completes the capture once the script has run, where the host makes it itself; answers the failures found. */
 int FinishCapture(void);
 
-/* Appends one line to the transcript (and echoes it). */
-void AppendTranscript(Runner* runner, const char* line);
+/* Writes one line of the run's log: a call and its answer, an expectation and its verdict. */
+void LogLine(const char* line);
 /* Counts a failure and says why, outside the transcript. */
 void ReportFailure(Runner* runner, const ScriptLine* line, const char* format, ...);
 /* Host time of a mark, relative to the run's start; -1 with a failure reported when it was never set. */
@@ -61,7 +59,8 @@ void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, do
 char* ReadWholeFile(const char* path, size_t* size);
 /* Writes `size` bytes to `path`; nonzero on success. */
 int WriteWholeFile(const char* path, const void* bytes, size_t size);
-/* Compares a transcript with the expected one line by line, ignoring carriage returns; says where `what` differs. */
+/* Compares a render transcript with the expected one line by line, ignoring carriage returns; says where `what`
+ * differs. */
 int CompareTranscript(const char* what, const char* transcript, const char* expected);
 /* A whole file read into memory, kept until the run ends: the image of a memory open. */
 const void* LoadMemoryImage(Runner* runner, const char* path);
