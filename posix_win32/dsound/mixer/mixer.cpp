@@ -232,7 +232,14 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
     VoiceMix& mix = voice.mix;
     if (!mix.playing) return;
     SetGainTargets(voice);
-    const uint64_t step = StepFor(voice.frequency.load(std::memory_order_relaxed), outputFormat.rate);
+    // The step is worked out again only when the rate changed: a 64-bit division per voice and block adds up.
+    const uint32_t frequency = voice.frequency.load(std::memory_order_relaxed);
+    if (frequency != mix.stepFrequency || outputFormat.rate != mix.stepRate) {
+        mix.step = StepFor(frequency, outputFormat.rate);
+        mix.stepFrequency = frequency;
+        mix.stepRate = outputFormat.rate;
+    }
+    const uint64_t step = mix.step;
     const bool silent = mix.rampFrames == 0 && mix.left == 0.0f && mix.right == 0.0f;
     if (silent && !mix.fading) {
         AdvanceSilently(voice, frames, step);
@@ -241,7 +248,8 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
         while (produced < frames && mix.playing && !(mix.fading && mix.rampFrames == 0)) {
             size_t count = frames - produced;
             // Keep the converted source within the scratch buffers.
-            count = std::min<uint64_t>(count, (((uint64_t)kSourceCapacity << 32) - 1 - mix.fraction) / step + 1);
+            if (mix.fraction + (count - 1) * step >= uint64_t(kSourceCapacity) << 32)
+                count = std::min<uint64_t>(count, (((uint64_t)kSourceCapacity << 32) - 1 - mix.fraction) / step + 1);
             // A fade ends with its ramp; the voice then goes back to where the host stopped it.
             if (mix.fading) count = std::min<size_t>(count, mix.rampFrames);
             AddChunk(voice, step, produced, count);

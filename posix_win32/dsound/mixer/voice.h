@@ -33,6 +33,9 @@ struct VoiceMix {
     float targetLeft = 0, targetRight = 0;
     uint32_t rampFrames = 0;                        // frames left until the gains reach their targets
     ResamplerChoice resampler = {0, 0, 0, nullptr}; // for the last step mixed
+    uint64_t step = 0;                              // the voice's rate over the output's, 32.32, for these two rates
+    uint32_t stepFrequency = 0;
+    uint32_t stepRate = 0;
     size_t historyFrames = 0; // how many of the frames before `frame` the history holds, newest last
     // The frames before `frame`, per channel and oldest first, kept so that the host may rewrite everything behind
     // the play cursor while the resampler still reads it.
