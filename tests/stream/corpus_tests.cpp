@@ -7,9 +7,7 @@
 
 #include <algorithm>
 
-#include "platform/system_library_binding.h"
-#include "stream/decode_stream.h"
-#include "support/render_session.h"
+#include "decode_session.h"
 
 namespace {
 
@@ -82,20 +80,11 @@ Samples Reference(const char* name, WORD channels) {
     return stereo;
 }
 
-class CorpusTest : public RenderSession {
+class CorpusTest : public DecodeSession {
   protected:
-    void SetUp() override {
-        RenderSession::SetUp();
-        ASSERT_TRUE(BindAcmLibrary());
-    }
-    void TearDown() override {
-        DecodeStreamClose(stream);
-        UnbindAcmLibrary();
-        RenderSession::TearDown();
-    }
     void Open(const CorpusFile& file) {
         DecodeStreamClose(stream);
-        ASSERT_NE(stream = DecodeStreamOpen(CorpusPath(file.name).c_str(), 500, &format), nullptr);
+        DecodeSession::Open(CorpusPath(file.name), 500);
     }
     // `bytes` of PCM at most, fewer when the data ends; a loop's reads are the refill's: 4096 bytes at a time.
     Samples Read(size_t bytes = SIZE_MAX) {
@@ -109,8 +98,6 @@ class CorpusTest : public RenderSession {
         }
         return pcm;
     }
-    DecodeStream* stream = nullptr;
-    WAVEFORMATEX format = {};
 };
 
 // How far apart two decodes of one file are: the error of the worse channel against the reference's level.

@@ -6,11 +6,9 @@
 
 #include <algorithm>
 
-#include "platform/system_library_binding.h"
-#include "stream/decode_stream.h"
+#include "decode_session.h"
 #include "stream/decode_stream_messages.h"
 #include "stream/mpeg_frames.h"
-#include "support/render_session.h"
 
 namespace {
 
@@ -23,20 +21,8 @@ MMRESULT WINAPI RefusingOpen(LPHACMSTREAM, HACMDRIVER, LPWAVEFORMATEX, LPWAVEFOR
     return ACMERR_NOTPOSSIBLE;
 }
 
-class DecodeStreamTest : public RenderSession {
+class DecodeStreamTest : public DecodeSession {
   protected:
-    void SetUp() override {
-        RenderSession::SetUp();
-        ASSERT_TRUE(BindAcmLibrary());
-    }
-    void TearDown() override {
-        DecodeStreamClose(stream);
-        UnbindAcmLibrary();
-        RenderSession::TearDown();
-    }
-    void Open(const std::string& path, DWORD ms) {
-        ASSERT_NE(stream = DecodeStreamOpen(path.c_str(), ms, &format), nullptr);
-    }
     // Reads in pieces of `piece` bytes until a read comes back short.
     Bytes ReadToEnd(LONG piece) {
         Bytes all(piece);
@@ -46,8 +32,6 @@ class DecodeStreamTest : public RenderSession {
             if (got < piece) return all.resize(at), all;
         }
     }
-    DecodeStream* stream = nullptr;
-    WAVEFORMATEX format = {};
 };
 
 // The bit rates of the frames in turn, a run of one rate once; each frame's length, worked out from its header, must

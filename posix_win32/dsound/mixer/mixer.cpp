@@ -151,6 +151,16 @@ void SeekMix(VoiceMix& mix, uint32_t frame) {
     mix.historyFrames = 0;
 }
 
+// Where a stop leaves the voice, with its history, while the fade-out plays on from there.
+void KeepStopPosition(VoiceMix& mix) {
+    mix.stopFrame = mix.frame;
+    mix.stopFraction = mix.fraction;
+    mix.stopHistoryFrames = mix.historyFrames;
+    const size_t from = kTapsBefore - mix.historyFrames;
+    for (int channel = 0; channel < 2; ++channel)
+        std::copy_n(mix.history[channel] + from, mix.historyFrames, mix.stopHistory[channel] + from);
+}
+
 // Back to where the stop left the voice, with the history it had there.
 void ResumeAtStop(VoiceMix& mix) {
     mix.frame = mix.stopFrame;
@@ -173,12 +183,7 @@ void Mixer::ApplyHostState(Voice& voice) {
         if (mix.playing && !mix.fading) {
             // The position the host sees stays where it stopped; the sound fades out from there on.
             mix.fading = true;
-            mix.stopFrame = mix.frame;
-            mix.stopFraction = mix.fraction;
-            mix.stopHistoryFrames = mix.historyFrames;
-            const size_t from = kTapsBefore - mix.historyFrames;
-            for (int channel = 0; channel < 2; ++channel)
-                std::copy_n(mix.history[channel] + from, mix.historyFrames, mix.stopHistory[channel] + from);
+            KeepStopPosition(mix);
         }
         // A new position while stopped (or fading) is where the next start goes.
         if (moved) {
