@@ -245,6 +245,8 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
         mix.stepRate = outputFormat.rate;
     }
     const uint64_t step = mix.step;
+    // Chosen again only when the step changes, or while the kernel it needs is still being made.
+    if (mix.resampler.step != step || !mix.resampler.kernel) mix.resampler = ChooseResampler(step);
     const bool silent = mix.rampFrames == 0 && mix.left == 0.0f && mix.right == 0.0f;
     if (silent && !mix.fading) {
         AdvanceSilently(voice, frames, step);
@@ -268,7 +270,7 @@ void Mixer::MixVoice(Voice& voice, size_t frames) {
 
 void Mixer::CaptureTail(Voice& voice, uint64_t step) {
     VoiceMix& mix = voice.mix;
-    const size_t after = mix.resampler.step == step ? mix.resampler.after : ChooseResampler(step).after;
+    const size_t after = mix.resampler.after;
     const size_t frames = std::min<size_t>(mix.tail[0].size(), ((uint64_t(rampFrames) + 1) * step >> 32) + 1 + after);
     ReadFrames(voice, mix.frame, frames, mix.tail[0].data(), mix.tail[1].data());
     mix.tailFrom = mix.frame;
@@ -284,8 +286,6 @@ void Mixer::AddChunk(Voice& voice, uint64_t step, size_t at, size_t count) {
             reachesEnd = true;
         }
     }
-    // Chosen again only when the step changes, or while the kernel it needs is still being made.
-    if (mix.resampler.step != step || !mix.resampler.kernel) mix.resampler = ChooseResampler(step);
     const ResamplerChoice& reach = mix.resampler;
     if (mix.historyFrames < reach.before) SilenceOlderHistory(voice, reach.before);
     const size_t sourceFrames = ((mix.fraction + (count - 1) * step) >> 32) + 1 + reach.after;
@@ -348,7 +348,7 @@ void Mixer::AdvanceSilently(Voice& voice, size_t frames, uint64_t step) {
         Finish(voice);
         return;
     }
-    Advance(voice, total, 0, ChooseResampler(step).before);
+    Advance(voice, total, 0, voice.mix.resampler.before);
 }
 
 void Mixer::Advance(Voice& voice, uint64_t total, size_t gathered, size_t before) {

@@ -8,6 +8,7 @@
 #include <memory>
 
 #include "dsound/mixer/mixer.h"
+#include "sine_fit.h"
 #include "support/render_session.h"
 
 namespace {
@@ -69,24 +70,6 @@ double WorstSplatterDb(const std::vector<double>& signal) {
         worst = std::max(worst, 10 * log10(high / (tone * tone) + 1e-30));
     }
     return worst;
-}
-
-// The level of the sine of `hz` in `signal` against a 16000 peak, and what is left besides it, in dB.
-void FitSine(const std::vector<double>& signal, double hz, double* levelDb, double* restDb) {
-    const double step = 2 * M_PI * hz / kRate;
-    double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0;
-    for (size_t i = 0; i < signal.size(); ++i) {
-        const double s = sin(step * double(i)), c = cos(step * double(i));
-        ss += s * s, cc += c * c, sc += s * c, ys += signal[i] * s, yc += signal[i] * c;
-    }
-    const double det = ss * cc - sc * sc, a = (ys * cc - yc * sc) / det, b = (yc * ss - ys * sc) / det;
-    double rest = 0;
-    for (size_t i = 0; i < signal.size(); ++i) {
-        const double e = signal[i] - a * sin(step * double(i)) - b * cos(step * double(i));
-        rest += e * e;
-    }
-    *levelDb = 20 * log10(sqrt(a * a + b * b) / 16000);
-    *restDb = 10 * log10(rest / (16000.0 * 16000.0 / 2 * double(signal.size())));
 }
 
 class MixingTest : public RenderSession {
@@ -217,8 +200,8 @@ TEST_F(MixingTest, NothingFoldsBackAndTheBandPassesTo18kHz) {
         ASSERT_EQ(ZRVA_SetFrequency(0, c.frequency), 1u);
         Render(4410);
         const std::vector<double> heard = Left(Render(16384));
-        double level, rest;
-        FitSine(heard, c.heard ? landsAt : 1000.0, &level, &rest);
+        const SineFit fit = FitSine(heard, c.heard ? landsAt : 1000.0, kRate, c.heard);
+        const double level = fit.levelDb, rest = fit.restDb;
         printf("%5.0f Hz at %6u: lands at %7.1f Hz; level %6.2f dB, what else is heard %6.1f dB\n", c.tone, c.frequency,
                landsAt, c.heard ? level : -INFINITY, rest);
         if (c.heard) {

@@ -10,6 +10,7 @@
 
 #include "dsound/mixer/mixer.h"
 #include "dsound/mixer/resampler.h"
+#include "sine_fit.h"
 
 namespace {
 
@@ -53,21 +54,15 @@ struct QualityCase {
 // lies behind the source's own (in radians): the kernel is centred on the position, so none.
 double SpuriousDb(const QualityCase& c, double* phase) {
     const std::vector<int16_t> out = RenderVoice(Sine(c.sourceRate, c.tone), c.frequency, kSettle + kAnalysed);
-    const double heard = c.tone * c.frequency / c.sourceRate, step = 2 * M_PI * heard / kOutputRate;
-    double ss = 0, cc = 0, sc = 0, ys = 0, yc = 0;
-    for (size_t i = kSettle; i < out.size() / 2; ++i) {
-        const double s = sin(step * double(i)), k = cos(step * double(i));
-        ss += s * s, cc += k * k, sc += s * k, ys += out[2 * i] * s, yc += out[2 * i] * k;
-    }
-    const double audible = heard < kOutputRate / 2 ? 1 : 0, det = ss * cc - sc * sc;
-    const double a = audible * (ys * cc - yc * sc) / det, b = audible * (yc * ss - ys * sc) / det;
-    *phase = audible ? atan2(b, a) : 0.0;
-    double residual = 0;
-    for (size_t i = kSettle; i < out.size() / 2; ++i) {
-        const double error = out[2 * i] - a * sin(step * double(i)) - b * cos(step * double(i));
-        residual += error * error;
-    }
-    return 10 * log10(residual / (16000.0 * 16000.0 / 2 * kAnalysed));
+    const double heard = c.tone * c.frequency / c.sourceRate;
+    // The fit starts its own clock at the first analysed frame: the tone's phase there is the settled frames'.
+    std::vector<double> left;
+    for (size_t i = kSettle; i < out.size() / 2; ++i)
+        left.push_back(out[2 * i]);
+    const SineFit fit = FitSine(left, heard, kOutputRate, heard < kOutputRate / 2);
+    *phase = remainder(fit.phase - 2 * M_PI * heard / kOutputRate * double(kSettle), 2 * M_PI);
+    if (heard >= kOutputRate / 2) *phase = 0;
+    return fit.restDb;
 }
 
 } // namespace
