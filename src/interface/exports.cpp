@@ -17,19 +17,21 @@ IDirectSoundBuffer* SlotBuffer(uint32_t slotNumber) {
     return slot ? slot->buffer : nullptr;
 }
 
+// The buffer is looked up again under the lock: another thread's close may have released it since the entry test.
 template <typename Value, typename Getter> Value GetBufferProperty(uint32_t slotNumber, Value failure, Getter get) {
-    IDirectSoundBuffer* buffer = SlotBuffer(slotNumber);
-    if (!buffer) return failure;
+    if (!SlotBuffer(slotNumber)) return failure;
     LibraryLockGuard lock;
+    IDirectSoundBuffer* buffer = SlotBuffer(slotNumber);
     Value value = failure;
-    get(buffer, &value);
+    if (buffer) get(buffer, &value);
     return value;
 }
 
 template <typename Setter> uint32_t SetBufferProperty(uint32_t slotNumber, Setter set) {
+    if (!SlotBuffer(slotNumber)) return 0;
+    LibraryLockGuard lock;
     IDirectSoundBuffer* buffer = SlotBuffer(slotNumber);
     if (!buffer) return 0;
-    LibraryLockGuard lock;
     set(buffer);
     return 1;
 }
