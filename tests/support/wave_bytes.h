@@ -17,9 +17,10 @@ namespace wave_bytes {
 using Bytes = std::vector<uint8_t>;
 
 // The canonical file with the 44-byte header the WAV output writes.
-inline Bytes CanonicalWave(const void* samples, size_t bytes, uint16_t channels = 2, uint32_t rate = 44100) {
-    const WORD blockAlign = static_cast<WORD>(channels * 2);
-    const WAVEFORMATEX format = {WAVE_FORMAT_PCM, channels, rate, rate * blockAlign, blockAlign, 16, 0};
+inline Bytes CanonicalWave(const void* samples, size_t bytes, uint16_t channels = 2, uint32_t rate = 44100,
+                           uint16_t bits = 16) {
+    const WORD blockAlign = static_cast<WORD>(channels * bits / 8);
+    const WAVEFORMATEX format = {WAVE_FORMAT_PCM, channels, rate, rate * blockAlign, blockAlign, bits, 0};
     Bytes file(posix_win32::kWaveHeaderBytes);
     posix_win32::WriteWaveHeader(format, static_cast<uint32_t>(bytes), file.data());
     file.insert(file.end(), static_cast<const uint8_t*>(samples), static_cast<const uint8_t*>(samples) + bytes);

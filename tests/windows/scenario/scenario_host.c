@@ -105,20 +105,6 @@ static void RunLine(Runner* runner, const ScriptLine* line) {
     }
 }
 
-int CompareTranscript(const char* what, const char* transcript, const char* expected) {
-    for (int lineNumber = 1;; ++lineNumber) {
-        size_t lengthA = strcspn(transcript, "\r\n"), lengthB = strcspn(expected, "\r\n");
-        if (lengthA != lengthB || memcmp(transcript, expected, lengthA) != 0) {
-            printf("%s line %d differs:\n  here:     %.*s\n  expected: %.*s\n", what, lineNumber, (int)lengthA,
-                   transcript, (int)lengthB, expected);
-            return 0;
-        }
-        transcript += lengthA + strspn(transcript + lengthA, "\r\n");
-        expected += lengthB + strspn(expected + lengthB, "\r\n");
-        if (!*transcript && !*expected) return 1;
-    }
-}
-
 int main(int argc, char** argv) {
     char* script = argc == 2 ? ReadWholeFile(argv[1], NULL) : NULL;
     if (!script) {

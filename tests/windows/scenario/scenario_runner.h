@@ -59,9 +59,6 @@ void SleepUntilMark(Runner* runner, const ScriptLine* line, const char* name, do
 char* ReadWholeFile(const char* path, size_t* size);
 /* Writes `size` bytes to `path`; nonzero on success. */
 int WriteWholeFile(const char* path, const void* bytes, size_t size);
-/* Compares a render transcript with the expected one line by line, ignoring carriage returns; says where `what`
- * differs. */
-int CompareTranscript(const char* what, const char* transcript, const char* expected);
 /* A whole file read into memory, kept until the run ends: the image of a memory open. */
 const void* LoadMemoryImage(Runner* runner, const char* path);
 
