@@ -1,7 +1,9 @@
-// The multimedia timer: a kill waits for a callback of the timer that is running, so nothing the callback uses may
-// be freed under it. (Deadlines and a callback that kills its own timer are met by every stream scenario.)
+// The multimedia timer: a periodic timer keeps its period, and a kill waits for a callback of the timer that is
+// running, so nothing the callback uses may be freed under it. (A callback that kills its own timer is met by the
+// stream scenarios.)
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <future>
 #include <thread>
 
@@ -21,7 +23,20 @@ void CALLBACK BlockUntilReleased(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PT
     callback->release.get_future().wait();
 }
 
+void CALLBACK Count(UINT, UINT, DWORD_PTR user, DWORD_PTR, DWORD_PTR) { ++*reinterpret_cast<std::atomic<int>*>(user); }
+
 } // namespace
+
+TEST(MultimediaTimerTest, APeriodicTimerFiresOnceAPeriod) {
+    posix_win32::UseManualTimerClock();
+    std::atomic<int> calls{0};
+    const UINT id = timeSetEvent(10, 0, &Count, reinterpret_cast<DWORD_PTR>(&calls), TIME_PERIODIC);
+    for (int step = 0; step < 100; ++step)
+        posix_win32::AdvanceTimerClock(5);
+    EXPECT_EQ(timeKillEvent(id), TIMERR_NOERROR);
+    EXPECT_EQ(calls.load(), 50);
+    posix_win32::UseSystemTimerClock();
+}
 
 TEST(MultimediaTimerTest, KillWaitsForARunningCallback) {
     posix_win32::UseManualTimerClock();
