@@ -13,6 +13,9 @@ constexpr DWORD kCheckpointSpacing = 64;
 // restart cover that and the filterbank's memory.
 constexpr DWORD kPrimerBytes = 1024;
 constexpr DWORD kPrimerFrames = 2;
+// How far a rewind's walk looks past stray bytes between frames for the next frame; more stray bytes than this
+// restart the old way, at the offset itself.
+constexpr DWORD kStrayBytesLimit = 4096;
 
 void AddCheckpoint(MpegTimeline* timeline, DWORD offset) {
     if (timeline->checkpointCount == timeline->checkpointCapacity) {
@@ -84,6 +87,18 @@ void CheckAnnouncedEnd(MpegTimeline* timeline, const BYTE* bytes, DWORD at, DWOR
     if (!StreamFrameAt(timeline, bytes, at, end, timeline->nextFrame, &frameBytes))
         timeline->trimEnd = timeline->announcedEnd;
     timeline->announcedFrames = 0;
+}
+
+// The next frame after stray bytes at data `offset`, found as the following found it, or kUnknownEnd when there is
+// none within kStrayBytesLimit.
+DWORD FrameAfterStrayBytes(const MpegTimeline* timeline, DWORD offset) {
+    BYTE bytes[kStrayBytesLimit];
+    if (FileSeek(timeline->file, static_cast<LONG>(timeline->dataStart + offset), FileFromStart) == -1)
+        return kUnknownEnd;
+    const DWORD end = offset + FileRead(timeline->file, bytes, sizeof bytes);
+    for (DWORD at = offset + 1; at < end; ++at)
+        if (bytes[at - offset] == 0xFF && FrameFoundAt(timeline, bytes, offset, end, at)) return at;
+    return kUnknownEnd;
 }
 
 // Restarting where the frames are not known: the old way, at the offset itself, with no positions counted.
@@ -198,9 +213,13 @@ DWORD MpegTimelineRewind(MpegTimeline* timeline, DWORD offset) {
             BYTE header[4];
             MpegFrameHeader frame;
             if (!ReadHeaderAt(timeline->file, timeline->dataStart, at, header) ||
-                !ReadMpegFrameHeader(header, &frame) || !SameMpegStream(frame, timeline->first) ||
-                seen == 2 * kCheckpointSpacing)
-                return LoseTimeline(timeline, offset);
+                !ReadMpegFrameHeader(header, &frame) || !SameMpegStream(frame, timeline->first)) {
+                // Stray bytes, which the following passed over: on at the frame it found after them.
+                at = FrameAfterStrayBytes(timeline, at);
+                if (at == kUnknownEnd) return LoseTimeline(timeline, offset);
+                continue;
+            }
+            if (seen == 2 * kCheckpointSpacing) return LoseTimeline(timeline, offset);
             recent[seen] = at, recentIndex[seen] = index, ++seen;
             at += frame.bytes, ++index;
         }

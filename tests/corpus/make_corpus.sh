@@ -56,6 +56,18 @@ data[at:at + 4] = (2).to_bytes(4, "big")
 open(sys.argv[2], "wb").write(data)
 PY
 
+# 64 stray bytes between two frames, as a broken join leaves them, holding a frame header whose frame would end
+# inside the next real frame: no frame of the stream.
+$python - "$out/lame_cbr.mp3" "$out/stray_bytes.mp3" <<'PY'
+import sys
+data = open(sys.argv[1], "rb").read()
+at = 0
+for _ in range(20):  # MPEG-1 layer III at 44.1 kHz: 144 * kbit/s * 1000 / 44100 bytes, and the padding byte
+    kbits = [0, 32, 40, 48, 56, 64, 80, 96, 112, 128, 160, 192, 224, 256, 320][data[at + 2] >> 4]
+    at += 144000 * kbits // 44100 + (data[at + 2] >> 1 & 1)
+open(sys.argv[2], "wb").write(data[:at] + bytes(16) + b"\xff\xfb\x90\x64" + bytes(44) + data[at:])
+PY
+
 # WAVE containers with codecs other than PCM: GSM 6.10 (0x31) and MP3 (0x55) at an MPEG-2.5 rate.
 sox "$work/sine8.wav" -e gsm-full-rate "$out/gsm.wav"
 ffmpeg -v error -y -i "$work/sine11.wav" -c:a libmp3lame -b:a 32k -f wav "$out/mp3_in_wave.wav"

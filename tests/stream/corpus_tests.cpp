@@ -1,7 +1,7 @@
-// The real-world corpus (tests/corpus/make_corpus.sh): files from several encoders, joined, re-tagged and padded,
-// each a 2 s sine. Each decodes whole, to within one frame of libmpg123's own gapless decode (sox's for GSM); loops
-// from its start and from inside its data with no gap; and after a stop in mid-play starts again from its first
-// sample.
+// The real-world corpus (tests/corpus/make_corpus.sh): files from several encoders, joined, re-tagged, padded and
+// with stray bytes between frames, each a 2 s sine. Each decodes whole, to within one frame of libmpg123's own
+// gapless decode (sox's for GSM); loops from its start and from inside its data with no gap; and after a stop in
+// mid-play starts again from its first sample.
 #include <math.h>
 #include <mpg123.h>
 
@@ -16,20 +16,30 @@ using Samples = std::vector<int16_t>;
 struct CorpusFile {
     const char* name;
     DWORD frameSamples; // samples a frame (or a GSM block) decodes to: the length's tolerance
-    // The file whose libmpg123 decode this one's sound begins with, for the two whose tag disagrees with the data:
-    // libmpg123 cuts an announced end's padding out of the middle of them. Null: this file's own decode.
+    // The file whose libmpg123 decode this one's sound begins with: for the two whose tag disagrees with the data
+    // (libmpg123 cuts an announced end's padding out of the middle of them), and for stray bytes that must not be
+    // heard. Null: this file's own decode.
     const char* soundOf;
 };
 
 constexpr CorpusFile kCorpus[] = {
-    {"lame_cbr.mp3", 1152, nullptr},     {"lame_vbr.mp3", 1152, nullptr},
-    {"untagged.mp3", 1152, nullptr},     {"mpeg2_22k.mp3", 576, nullptr},
-    {"ffmpeg.mp3", 1152, nullptr},       {"twolame.mp2", 1152, nullptr},
-    {"joined.mp3", 1152, "lame_1s.mp3"}, {"stale_tag.mp3", 1152, "lame_cbr.mp3"},
-    {"apev2.mp3", 1152, nullptr},        {"id3v24.mp3", 1152, nullptr},
-    {"zero_padded.mp3", 1152, nullptr},  {"lyrics3.mp3", 1152, nullptr},
-    {"gsm.wav", 320, nullptr},           {"mp3_in_wave.wav", 576, nullptr},
-    {"ffmpeg_ima.wav", 1017, nullptr},   {"ffmpeg_msadpcm.wav", 1012, nullptr},
+    {"lame_cbr.mp3", 1152, nullptr},
+    {"lame_vbr.mp3", 1152, nullptr},
+    {"untagged.mp3", 1152, nullptr},
+    {"mpeg2_22k.mp3", 576, nullptr},
+    {"ffmpeg.mp3", 1152, nullptr},
+    {"twolame.mp2", 1152, nullptr},
+    {"joined.mp3", 1152, "lame_1s.mp3"},
+    {"stale_tag.mp3", 1152, "lame_cbr.mp3"},
+    {"apev2.mp3", 1152, nullptr},
+    {"id3v24.mp3", 1152, nullptr},
+    {"zero_padded.mp3", 1152, nullptr},
+    {"lyrics3.mp3", 1152, nullptr},
+    {"stray_bytes.mp3", 1152, "lame_cbr.mp3"},
+    {"gsm.wav", 320, nullptr},
+    {"mp3_in_wave.wav", 576, nullptr},
+    {"ffmpeg_ima.wav", 1017, nullptr},
+    {"ffmpeg_msadpcm.wav", 1012, nullptr},
 };
 
 std::string CorpusPath(const char* name) { return std::string(ZORVA_CORPUS_DIR "/") + name; }

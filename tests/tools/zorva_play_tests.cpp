@@ -19,9 +19,10 @@ TEST(PlayOptionsTest, EachOptionTakesItsOwnValue) {
 }
 
 TEST(StreamFileTest, EveryCorpusFileLastsItsSoundNotItsHeaderOrTag) {
-    for (const char* name : {"lame_cbr.mp3", "lame_vbr.mp3", "untagged.mp3", "mpeg2_22k.mp3", "ffmpeg.mp3",
-                             "twolame.mp2", "joined.mp3", "stale_tag.mp3", "apev2.mp3", "id3v24.mp3", "zero_padded.mp3",
-                             "lyrics3.mp3", "gsm.wav", "ffmpeg_ima.wav", "ffmpeg_msadpcm.wav", "mp3_in_wave.wav"}) {
+    for (const char* name :
+         {"lame_cbr.mp3", "lame_vbr.mp3", "untagged.mp3", "mpeg2_22k.mp3", "ffmpeg.mp3", "twolame.mp2", "joined.mp3",
+          "stale_tag.mp3", "apev2.mp3", "id3v24.mp3", "zero_padded.mp3", "lyrics3.mp3", "stray_bytes.mp3", "gsm.wav",
+          "ffmpeg_ima.wav", "ffmpeg_msadpcm.wav", "mp3_in_wave.wav"}) {
         const std::optional<double> seconds = EstimateDurationSeconds(std::string(ZORVA_CORPUS_DIR "/") + name);
         ASSERT_TRUE(seconds) << name;
         EXPECT_NEAR(*seconds, 2.0, 0.15) << name;

@@ -58,7 +58,8 @@ bool IsFrameHeader(const uint8_t* p) {
 }
 
 // The audio frames from data offset `start` to `end` of the file, walked header to header as the library follows
-// them: how many, and the samples they decode to.
+// them: stray bytes between frames are passed over up to a header whose frame another one follows (or the data's
+// end). How many frames, and the samples they decode to.
 struct FrameWalk {
     uint64_t frames = 0;
     uint64_t samples = 0;
@@ -66,16 +67,27 @@ struct FrameWalk {
 
 FrameWalk WalkFrames(const std::string& path, size_t start, size_t end) {
     FrameWalk walk;
+    std::vector<uint8_t> bytes(end - start);
     FILE* in = fopen(path.c_str(), "rb");
-    if (!in) return walk;
-    uint8_t bytes[4];
-    MpegFrameHeader header;
-    for (size_t at = start; at + 4 <= end; at += header.bytes, ++walk.frames, walk.samples += header.samples) {
-        if (fseek(in, static_cast<long>(at), SEEK_SET) != 0 || fread(bytes, 1, 4, in) != 4 ||
-            !ReadMpegFrameHeader(bytes, &header))
-            break;
+    const bool read = in && fseek(in, static_cast<long>(start), SEEK_SET) == 0 &&
+                      fread(bytes.data(), 1, bytes.size(), in) == bytes.size();
+    if (in) fclose(in);
+    if (!read) return walk;
+    auto frameAt = [&](size_t at, MpegFrameHeader* header) {
+        return at + 4 <= bytes.size() && ReadMpegFrameHeader(&bytes[at], header);
+    };
+    bool between = false;
+    MpegFrameHeader header, following;
+    for (size_t at = 0; at + 4 <= bytes.size();) {
+        const bool found = frameAt(at, &header) &&
+                           (!between || at + header.bytes == bytes.size() || frameAt(at + header.bytes, &following));
+        if (!found) {
+            ++at, between = true;
+            continue;
+        }
+        ++walk.frames, walk.samples += header.samples;
+        at += header.bytes, between = false;
     }
-    fclose(in);
     return walk;
 }
 
