@@ -201,7 +201,8 @@ TEST_F(MixFormatTest, EachFormatAndGainMixesToItsWorkedOutValue) {
                 for (int value : sound.frame)
                     for (int byte = 0; byte < sound.bits / 8; ++byte)
                         samples.push_back(uint8_t(value >> (8 * byte)));
-            images.push_back(wave_bytes::CanonicalWave(samples.data(), samples.size(), sound.channels, c.rate, sound.bits));
+            images.push_back(
+                wave_bytes::CanonicalWave(samples.data(), samples.size(), sound.channels, c.rate, sound.bits));
             const uint32_t slot = uint32_t(images.size() - 1);
             ASSERT_EQ(ZRVA_Open(slot, nullptr, images.back().data(), 0), 1u);
             ZRVA_SetVolume(slot, sound.volume);
