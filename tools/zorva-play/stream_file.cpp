@@ -67,6 +67,7 @@ struct FrameWalk {
 
 FrameWalk WalkFrames(const std::string& path, size_t start, size_t end) {
     FrameWalk walk;
+    if (start >= end) return walk;
     std::vector<uint8_t> bytes(end - start);
     FILE* in = fopen(path.c_str(), "rb");
     const bool read = in && fseek(in, static_cast<long>(start), SEEK_SET) == 0 &&
