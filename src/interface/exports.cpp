@@ -11,28 +11,23 @@
 
 namespace {
 
-// The property operations need only a buffer, whatever the slot's kind.
-IDirectSoundBuffer* SlotBuffer(uint32_t slotNumber) {
-    SoundSlot* slot = SlotFor(slotNumber);
-    return slot ? slot->buffer : nullptr;
-}
-
-// The buffer is looked up again under the lock: another thread's close may have released it since the entry test.
+// The property operations need only a buffer, whatever the slot's kind. It is read under the lock: another
+// thread's close may release it at any moment outside.
 template <typename Value, typename Getter> Value GetBufferProperty(uint32_t slotNumber, Value failure, Getter get) {
-    if (!SlotBuffer(slotNumber)) return failure;
+    SoundSlot* slot = SlotFor(slotNumber);
+    if (!slot) return failure;
     LibraryLockGuard lock;
-    IDirectSoundBuffer* buffer = SlotBuffer(slotNumber);
     Value value = failure;
-    if (buffer) get(buffer, &value);
+    if (slot->buffer) get(slot->buffer, &value);
     return value;
 }
 
 template <typename Setter> uint32_t SetBufferProperty(uint32_t slotNumber, Setter set) {
-    if (!SlotBuffer(slotNumber)) return 0;
+    SoundSlot* slot = SlotFor(slotNumber);
+    if (!slot) return 0;
     LibraryLockGuard lock;
-    IDirectSoundBuffer* buffer = SlotBuffer(slotNumber);
-    if (!buffer) return 0;
-    set(buffer);
+    if (!slot->buffer) return 0;
+    set(slot->buffer);
     return 1;
 }
 
