@@ -247,15 +247,20 @@ LONG DecodeStreamRead(DecodeStream* stream, void* destination, LONG count) {
         BOOL soundEnded = FALSE;
         if (stream->isMpeg && header.cbDstLengthUsed > 0) {
             // Samples outside the sound (an encoder's delay and padding, a primed decoder's output) are dropped
-            // here; the bound below still counts the conversion as one that yielded.
+            // here, and a conversion that kept none counts toward the bound below: a damaged stream whose decoder
+            // gives fewer samples than its frames hold would otherwise be dropped to its end in one read.
             const WORD blockAlign = stream->pcmFormat->nBlockAlign;
             const DWORD kept = MpegTimelineKeep(&stream->timeline, header.pbDst, header.cbDstLengthUsed / blockAlign,
                                                 blockAlign, &soundEnded);
-            silentSource = 0;
             header.cbDstLengthUsed = kept * blockAlign;
             if (soundEnded) stream->sourceRead = static_cast<LONG>(stream->dataLength);
             if (kept == 0) {
                 if (soundEnded) break;
+                silentSource += got;
+                if (silentSource >= silentLimit) {
+                    stream->sourceRead = static_cast<LONG>(stream->dataLength); // the rest counts as ended
+                    break;
+                }
                 continue;
             }
         }
