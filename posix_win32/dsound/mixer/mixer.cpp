@@ -151,14 +151,20 @@ void SeekMix(VoiceMix& mix, uint32_t frame) {
     mix.historyFrames = 0;
 }
 
+using History = int16_t[2][kTapsBefore];
+
+// The newest `frames` frames of a history (the ones nearest the position), both channels.
+void CopyNewestHistory(const History& from, History& to, size_t frames) {
+    for (int channel = 0; channel < 2; ++channel)
+        std::copy_n(from[channel] + kTapsBefore - frames, frames, to[channel] + kTapsBefore - frames);
+}
+
 // Where a stop leaves the voice, with its history, while the fade-out plays on from there.
 void KeepStopPosition(VoiceMix& mix) {
     mix.stopFrame = mix.frame;
     mix.stopFraction = mix.fraction;
     mix.stopHistoryFrames = mix.historyFrames;
-    const size_t from = kTapsBefore - mix.historyFrames;
-    for (int channel = 0; channel < 2; ++channel)
-        std::copy_n(mix.history[channel] + from, mix.historyFrames, mix.stopHistory[channel] + from);
+    CopyNewestHistory(mix.history, mix.stopHistory, mix.historyFrames);
 }
 
 // Back to where the stop left the voice, with the history it had there.
@@ -166,9 +172,7 @@ void ResumeAtStop(VoiceMix& mix) {
     mix.frame = mix.stopFrame;
     mix.fraction = mix.stopFraction;
     mix.historyFrames = mix.stopHistoryFrames;
-    const size_t from = kTapsBefore - mix.historyFrames;
-    for (int channel = 0; channel < 2; ++channel)
-        std::copy_n(mix.stopHistory[channel] + from, mix.historyFrames, mix.history[channel] + from);
+    CopyNewestHistory(mix.stopHistory, mix.history, mix.historyFrames);
 }
 
 } // namespace
